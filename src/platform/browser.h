@@ -1,0 +1,64 @@
+// The browser the crawl drives: Navigate starts a load and returns at once; the caller polls
+// ReadyState and then reads LocationURL and the Document. Our own component over the transfer
+// engine (WebBrowser) serves the program; tests substitute fakes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/document.h"
+
+namespace quill::platform {
+
+class Browser {
+public:
+    static constexpr int kReadyStateComplete = 4;
+
+    virtual ~Browser() = default;
+
+    // Pages may open no dialogs; accepted for compatibility, we never open any.
+    virtual void SetSilent(bool silent) = 0;
+    // Offline=false: nothing is served from a cache of earlier runs.
+    virtual void SetOffline(bool offline) = 0;
+
+    // Starts loading and returns at once; a load in progress is abandoned.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual int ReadyState() = 0;
+    // The address of the document shown: the URL as navigated to, the final URL after redirects,
+    // "about:neterror" after a failed load.
+    virtual std::string LocationURL() = 0;
+    // The document shown (what has arrived so far while loading); never null.
+    virtual std::shared_ptr<const Document> GetDocument() = 0;
+};
+
+// Told when the shown page changes, so a front end can display it. Called on the thread that
+// drives the browser.
+class BrowserObserver {
+public:
+    virtual ~BrowserObserver() = default;
+    // The response headers have committed the load to this address.
+    virtual void LoadCommitted(const std::string& locationUrl) = 0;
+    // The document is whole (or the load failed and shows an error page).
+    virtual void LoadCompleted(const std::string& locationUrl, const std::string& html) = 0;
+};
+
+// A page load made with the browser's rules (redirects, error pages, charsets) without showing the
+// page: the crawl uses it to look for fragments in other pages.
+class PageLoad {
+public:
+    virtual ~PageLoad() = default;
+    virtual bool Complete() = 0;
+    // "about:neterror" when the load failed.
+    virtual std::string LocationURL() = 0;
+    virtual std::shared_ptr<const Document> GetDocument() = 0;
+    // Whole seconds from the start of the load to its end (or to now).
+    virtual int DurationSeconds() = 0;
+};
+
+class PageLoader {
+public:
+    virtual ~PageLoader() = default;
+    virtual std::shared_ptr<PageLoad> Load(const std::string& url) = 0;
+};
+
+}  // namespace quill::platform

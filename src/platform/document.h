@@ -1,0 +1,113 @@
+// The HTML document model the walkers read: a page's title and its element collections in document
+// order, with the properties the crawl and the markup advisories use. Documents are immutable
+// values shared by pointer, so a walker keeps reading its page after the browser has moved on.
+// Tests build them by hand; the browser builds them from HTML (see html_document_builder.h).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quill::platform {
+
+// Raised when a walker reads a property the element does not have.
+class MissingProperty : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Tells an image's size in bytes, as text ("-1" when it cannot be had).
+class FileSizeSource {
+public:
+    virtual ~FileSizeSource() = default;
+    virtual std::string FileSizeOf(const std::string& absoluteUrl) = 0;
+};
+
+// <img>
+struct ImageElement {
+    std::string src;  // absolute
+    std::string alt;
+    std::string outerHTML;
+    std::shared_ptr<FileSizeSource> sizeSource;  // may be null: size unknown
+
+    std::string tagName() const { return "IMG"; }
+    // Size of the image in bytes as text; "-1" when it cannot be had.
+    std::string fileSize() const;
+};
+
+// <a href> and <area href>
+struct LinkElement {
+    std::string href;  // absolute
+    std::string hash;  // "#name", or "" when the URL has no fragment
+    std::string name;
+    std::string tagName;  // "A" or "AREA"
+    std::string outerHTML;
+};
+
+// <a name>
+struct AnchorElement {
+    std::string name;
+};
+
+// <script>
+struct ScriptElement {
+    std::string src;  // as written in the page; "" when absent
+};
+
+// <link rel="stylesheet"> and <style>
+struct StyleSheetElement {
+    std::string href;  // as written in the page; "" for a style block
+};
+
+// <form>
+struct FormElement {
+    std::string action;  // as written in the page; "" when absent
+};
+
+// <applet> and <object>
+struct AppletElement {
+    std::string BaseHref;  // the document's base URL, absolute
+    std::optional<std::string> archive;
+    std::string codeBase;
+    std::string code;
+
+    // Throws MissingProperty when the element has no archive attribute.
+    std::string Archive() const;
+};
+
+// <frame> and <iframe>
+struct FrameElement {
+    std::string locationHref;  // src resolved absolute; "about:blank" when absent or empty
+};
+
+class Document {
+public:
+    // A document that is not HTML (an image, a PDF...): no title, no collections.
+    static std::shared_ptr<const Document> NotHtml(std::string url);
+
+    Document() = default;
+
+    bool IsHtml() const { return isHtml; }
+
+    // True when some element carries this exact id (case-sensitive).
+    bool HasElementWithId(const std::string& id) const { return ids.count(id) > 0; }
+
+    bool isHtml = true;
+    std::string url;   // the address the document was loaded from
+    std::string html;  // the page as UTF-8 text, for display
+    std::string title;
+    std::vector<ImageElement> images;
+    std::vector<AppletElement> applets;
+    std::vector<ScriptElement> scripts;
+    std::vector<StyleSheetElement> styleSheets;
+    std::vector<LinkElement> links;
+    std::vector<AnchorElement> anchors;
+    std::vector<FrameElement> frames;
+    std::vector<FormElement> forms;
+    std::set<std::string> ids;
+};
+
+}  // namespace quill::platform

@@ -1,0 +1,101 @@
+// One HTTP request in flight or done, as the transfer engine fills it in from its worker thread.
+// Readers on any thread see consistent snapshots; a request can be cancelled or waited for.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace quill::platform {
+
+struct TransferRequest {
+    std::string url;
+    std::string method = "GET";  // "HEAD" or "GET"
+    // Page loads follow redirects as a browser does; probes never do.
+    bool followRedirects = false;
+    int maxRedirects = 10;
+    long timeoutSeconds = 60;
+    // The body is cut here and the request ends as complete.
+    std::size_t maxBodyBytes = std::size_t{32} * 1024 * 1024;
+    // When set, a final response that is not HTML ends the request after its headers.
+    bool htmlBodyOnly = false;
+};
+
+class Transfer {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    explicit Transfer(TransferRequest request);
+
+    const TransferRequest& Request() const { return request_; }
+
+    // --- read side (any thread) ---
+    bool Finished() const;
+    // The final response's header block is complete: redirects are behind us.
+    bool HeadersReceived() const;
+    // Raw header block of the last response, status line first, CR LF line ends as received;
+    // "" when there was no response.
+    std::string Header() const;
+    int Status() const;  // 0 when there was no response
+    // Address of the last response (after redirects); the request's URL until then.
+    std::string EffectiveURL() const;
+    std::string ContentType() const;  // "" when absent
+    std::optional<long long> ContentLength() const;
+    std::string Body() const;  // what has arrived so far
+    std::size_t BodySize() const;
+    // Why the request failed ("" when it did not): no connection, time-out, too many redirects...
+    std::string Error() const;
+    // From the start of the request to its end, or to now while it runs.
+    std::chrono::steady_clock::duration Duration() const;
+
+    // Blocks until the request has finished; for tests and for threads other than the crawl's.
+    void WaitFinished() const;
+    // Blocks until the final headers have arrived or the request has finished.
+    void WaitHeadersOrFinished() const;
+
+    // Asks the engine to drop the request; it then finishes with an error "cancelled".
+    void Cancel();
+    bool CancelRequested() const;
+
+    // --- write side (the engine, or a fake engine in tests) ---
+    void MarkStarted(TimePoint when);
+    // Called (outside the lock) on every Cancel(), so the engine can wake up and drop the request.
+    void SetCancelHook(std::function<void()> hook);
+    // A new response begins (a redirect hop or the final one): forget the previous header block.
+    // Lines are passed as received, line end included.
+    void BeginResponse(const std::string& statusLine);
+    void AppendHeaderLine(const std::string& line);
+    // The header block of a response is complete; `final` when no redirect follows.
+    void EndHeaders(int status, const std::string& effectiveUrl, const std::string& contentType,
+                    std::optional<long long> contentLength, bool final);
+    void AppendBody(const char* data, std::size_t size);
+    // Ends the request; later calls are ignored. A request that fails before the header block of
+    // its last response was complete keeps no header: a half-received response is no response.
+    void Finish(TimePoint when, const std::string& error = "");
+
+private:
+    const TransferRequest request_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool finished_ = false;
+    bool headersReceived_ = false;
+    bool cancelRequested_ = false;
+    std::function<void()> cancelHook_;
+    // The header block in header_ has ended with its blank line.
+    bool headerComplete_ = false;
+    std::string header_;
+    int status_ = 0;
+    std::string effectiveUrl_;
+    std::string contentType_;
+    std::optional<long long> contentLength_;
+    std::string body_;
+    std::string error_;
+    std::optional<TimePoint> started_;
+    std::optional<TimePoint> ended_;
+};
+
+}  // namespace quill::platform

@@ -1,0 +1,118 @@
+#include "registry/link_statistics.h"
+
+#include <string>
+#include <utility>
+
+#include "registry/report_record.h"
+
+namespace quill::LinkStatistics {
+namespace {
+
+struct Registry {
+    Dictionary<int> validLinks;
+    Dictionary<std::string> openPages;
+    Dictionary<int> brokenLinks;
+    Dictionary<std::string> skippedLinks;
+    Dictionary<std::string> referrers;
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
+}
+
+// Every URL with a verdict has exactly one referrer entry, so a URL already in the referrer map
+// is refused before any map is written: a verdict is recorded whole or not at all.
+template <typename Item>
+void AddVerdict(Dictionary<Item>& verdicts, const std::string& url, Item item,
+                const std::string& referrer) {
+    Registry& registry = TheRegistry();
+    if (registry.referrers.Contains(url)) {
+        throw DuplicateKey(url);
+    }
+    verdicts.Add(url, std::move(item));
+    registry.referrers.Add(url, referrer);
+}
+
+void WriteVerdict(std::ostream& file, const char* status, int loadTime, const std::string& url) {
+    WriteReportRecord(file,
+                      {ReportTextField(status), std::to_string(loadTime), ReportTextField(url),
+                       ReportTextField(TheRegistry().referrers.At(url))});
+}
+
+}  // namespace
+
+void ResetLinkStatistics() {
+    Registry& registry = TheRegistry();
+    registry.validLinks.Clear();
+    registry.openPages.Clear();
+    registry.brokenLinks.Clear();
+    registry.skippedLinks.Clear();
+    registry.referrers.Clear();
+}
+
+void AddValidLink(const std::string& url, int loadTime, const std::string& referrer) {
+    AddVerdict(TheRegistry().validLinks, url, loadTime, referrer);
+}
+
+void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer) {
+    AddVerdict(TheRegistry().brokenLinks, url, loadTime, referrer);
+}
+
+void AddSkippedLink(const std::string& url, const std::string& referrer) {
+    AddVerdict(TheRegistry().skippedLinks, url, url, referrer);
+}
+
+bool IsValidLink(const std::string& url) {
+    return TheRegistry().validLinks.Contains(url);
+}
+bool IsBrokenLink(const std::string& url) {
+    return TheRegistry().brokenLinks.Contains(url);
+}
+bool IsSkippedLink(const std::string& url) {
+    return TheRegistry().skippedLinks.Contains(url);
+}
+
+void AddOpenPage(const std::string& url) {
+    TheRegistry().openPages.Add(url, url);
+}
+void RemoveOpenPage(const std::string& url) {
+    TheRegistry().openPages.Remove(url);
+}
+bool IsOpenPage(const std::string& url) {
+    return TheRegistry().openPages.Contains(url);
+}
+
+const Dictionary<int>& ValidLinks() {
+    return TheRegistry().validLinks;
+}
+const Dictionary<int>& BrokenLinks() {
+    return TheRegistry().brokenLinks;
+}
+const Dictionary<std::string>& SkippedLinks() {
+    return TheRegistry().skippedLinks;
+}
+const Dictionary<std::string>& Referrers() {
+    return TheRegistry().referrers;
+}
+const Dictionary<std::string>& OpenPages() {
+    return TheRegistry().openPages;
+}
+
+void WriteLinkReport(std::ostream& file) {
+    WriteReportRecord(file, {ReportTextField("link status"), ReportTextField("time to load"),
+                             ReportTextField("link href"), ReportTextField("referer")});
+    const Registry& registry = TheRegistry();
+    for (const auto& [url, loadTime] : registry.brokenLinks) {
+        WriteVerdict(file, "broken", loadTime, url);
+    }
+    // The skipped-link map keeps no load time.
+    for (const auto& skipped : registry.skippedLinks) {
+        WriteVerdict(file, "skipped", 0, skipped.key);
+    }
+    for (const auto& [url, loadTime] : registry.validLinks) {
+        WriteVerdict(file, "valid", loadTime, url);
+    }
+}
+
+}  // namespace quill::LinkStatistics

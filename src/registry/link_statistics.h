@@ -1,0 +1,39 @@
+// The link registry: the memory of one crawl run. Five maps remember every verdict with its load
+// time and referrer, and the pages open on the current path of the recursion. Emptied at each
+// Start and kept after a run, so the report can be written afterwards.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "registry/dictionary.h"
+
+namespace quill::LinkStatistics {
+
+void ResetLinkStatistics();
+
+// Each Add is refused with DuplicateKey, leaving every map as it was, when the URL is registered
+// already (in the target map or, through the referrer map, under another verdict).
+void AddValidLink(const std::string& url, int loadTime, const std::string& referrer);
+void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer);
+void AddSkippedLink(const std::string& url, const std::string& referrer);
+bool IsValidLink(const std::string& url);
+bool IsBrokenLink(const std::string& url);
+bool IsSkippedLink(const std::string& url);
+
+void AddOpenPage(const std::string& url);
+// Refused with MissingKey when the URL is not open.
+void RemoveOpenPage(const std::string& url);
+bool IsOpenPage(const std::string& url);
+
+// Read access for the report and for tests.
+const Dictionary<int>& ValidLinks();
+const Dictionary<int>& BrokenLinks();
+const Dictionary<std::string>& SkippedLinks();
+const Dictionary<std::string>& Referrers();
+const Dictionary<std::string>& OpenPages();
+
+// Writes the link section of the report: header line, then broken, skipped and valid records.
+void WriteLinkReport(std::ostream& file);
+
+}  // namespace quill::LinkStatistics

@@ -1,0 +1,100 @@
+#include "scope/visit_control.h"
+
+#include <string_view>
+
+namespace quill::VisitControl {
+namespace {
+
+struct Scope {
+    std::string baseURL;
+    bool followExternal = false;
+    std::vector<std::string> excludedExtensions;
+};
+
+Scope& TheScope() {
+    static Scope scope;
+    return scope;
+}
+
+// Letter case is folded for the ASCII letters only, whatever the locale.
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An empty text begins with nothing; every other text begins with the empty prefix.
+bool BeginsWith(std::string_view text, std::string_view prefix) {
+    return !text.empty() && text.size() >= prefix.size() &&
+           EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// An excluded entry matches only when it is shorter than the URL. An empty entry matches nothing:
+// otherwise one stray press of "Add" would make every followed link of the site check-only.
+bool EndsWithExcluded(std::string_view url, std::string_view entry) {
+    return !entry.empty() && entry.size() < url.size() &&
+           EqualIgnoringCase(url.substr(url.size() - entry.size()), entry);
+}
+
+bool HasCrawledScheme(std::string_view url) {
+    return BeginsWith(url, "http:") || BeginsWith(url, "https:") || BeginsWith(url, "file:");
+}
+
+}  // namespace
+
+void ResetVisitControl() {
+    TheScope().followExternal = true;
+}
+void SetBaseURL(const std::string& url) {
+    TheScope().baseURL = url;
+}
+void SetFollowExternal(bool flag) {
+    TheScope().followExternal = flag;
+}
+void AddExcludedExtension(const std::string& ext) {
+    TheScope().excludedExtensions.push_back(ext);
+}
+void ClearExcludedExtensions() {
+    TheScope().excludedExtensions.clear();
+}
+
+int GetVisitMode(const std::string& url, const std::string& referrer) {
+    const Scope& scope = TheScope();
+    int provisional;
+    if (BeginsWith(url, scope.baseURL)) {
+        provisional = kFollow;
+    } else if (BeginsWith(referrer, scope.baseURL) && scope.followExternal) {
+        provisional = kCheckOnly;
+    } else {
+        return kSkip;
+    }
+    // Excluded files are checked whatever their scheme, so this test comes before the scheme test.
+    for (const std::string& entry : scope.excludedExtensions) {
+        if (EndsWithExcluded(url, entry)) {
+            return kCheckOnly;
+        }
+    }
+    return HasCrawledScheme(url) ? provisional : kSkip;
+}
+
+const std::string& BaseURL() {
+    return TheScope().baseURL;
+}
+bool FollowExternal() {
+    return TheScope().followExternal;
+}
+const std::vector<std::string>& ExcludedExtensions() {
+    return TheScope().excludedExtensions;
+}
+
+}  // namespace quill::VisitControl
