@@ -26,7 +26,7 @@ struct TransferRequest {
 };
 
 class Transfer {
-public:
+  public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
     explicit Transfer(TransferRequest request);
@@ -56,6 +56,8 @@ public:
     void WaitFinished() const;
     // Blocks until the final headers have arrived or the request has finished.
     void WaitHeadersOrFinished() const;
+    // Blocks until at least `bytes` of the body have arrived or the request has finished.
+    void WaitBodyOrFinished(std::size_t bytes) const;
 
     // Asks the engine to drop the request; it then finishes with an error "cancelled".
     void Cancel();
@@ -77,7 +79,7 @@ public:
     // its last response was complete keeps no header: a half-received response is no response.
     void Finish(TimePoint when, const std::string& error = "");
 
-private:
+  private:
     const TransferRequest request_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
