@@ -8,7 +8,7 @@ packages=(
     libcurl4-openssl-dev libgumbo-dev
     qt6-base-dev libqt6svg6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth fonts-dejavu-core
 )
 
 missing=()

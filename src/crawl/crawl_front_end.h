@@ -11,7 +11,15 @@ namespace quill {
 enum class TextControl { txtStartURL, txtBaseURL, txtTmOut };
 
 // Option check boxes; a ticked box reads true.
-enum class CheckControl { chkExternal, chkImages, chkApplets, chkJSStyle, chkLinks, chkFrames, chkForms };
+enum class CheckControl {
+    chkExternal,
+    chkImages,
+    chkApplets,
+    chkJSStyle,
+    chkLinks,
+    chkFrames,
+    chkForms
+};
 
 // Captions the crawl shows (and, for the Start/Stop button, reads).
 enum class CaptionControl {
@@ -28,7 +36,7 @@ enum class CaptionControl {
 enum class ListControl { lstGoodLinks, lstSkippedLinks, lstBrokenLinks };
 
 class CrawlFrontEnd {
-public:
+  public:
     virtual ~CrawlFrontEnd() = default;
 
     virtual std::string Text(TextControl control) = 0;

@@ -1,0 +1,328 @@
+#include "crawl/crawl.h"
+
+#include <charconv>
+#include <exception>
+#include <utility>
+#include <vector>
+
+#include "crawl/page_urls.h"
+#include "crawl/run_failure.h"
+#include "probe/url_checker.h"
+#include "registry/link_statistics.h"
+#include "scope/visit_control.h"
+
+namespace quill {
+namespace {
+
+constexpr int kDefaultLoadTimeOut = 60;
+constexpr int kWaitMilliseconds = 1000;
+constexpr int kPumpsPerPass = 3;
+
+// The time-out box as a whole number of seconds; anything that is not a whole number from -32768
+// to 32767 (blanks around it allowed) is read as the default.
+int LoadTimeOutFrom(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return kDefaultLoadTimeOut;
+    }
+    const std::size_t last = text.find_last_not_of(" \t");
+    std::string number = text.substr(first, last - first + 1);
+    if (number[0] == '+') {
+        number.erase(0, 1);
+        if (number.empty() || number[0] == '-') {
+            return kDefaultLoadTimeOut;
+        }
+    }
+    int value = 0;
+    const char* end = number.data() + number.size();
+    const auto [stop, error] = std::from_chars(number.data(), end, value);
+    if (error != std::errc() || stop != end || value < -32768 || value > 32767) {
+        return kDefaultLoadTimeOut;
+    }
+    return value;
+}
+
+std::string FailureText(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(std::move(failure));
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown failure";
+    }
+}
+
+std::vector<std::string> OpenPageURLs() {
+    std::vector<std::string> pages;
+    for (const auto& entry : LinkStatistics::OpenPages()) {
+        pages.push_back(entry.key);
+    }
+    return pages;
+}
+
+}  // namespace
+
+Crawl::Crawl(CrawlFrontEnd& frontEnd, CrawlServices services)
+    : frontEnd_(frontEnd), services_(std::move(services)) {}
+
+bool Crawl::InRun() const {
+    return inRun_;
+}
+
+const CrawlState& Crawl::State() const {
+    return state_;
+}
+
+void Crawl::btnStartStop_Click() {
+    // While a run is on, a click can only ask it to stop, whatever the caption says: a second run
+    // inside the first would empty the registry under it.
+    if (frontEnd_.Caption(CaptionControl::btnStartStop) != "Start" || inRun_) {
+        state_.running = false;
+        return;
+    }
+    if (frontEnd_.Text(TextControl::txtStartURL).empty()) {
+        return;
+    }
+    RunCrawl();
+}
+
+void Crawl::RunCrawl() {
+    inRun_ = true;
+    fragmentPages_.clear();
+    std::exception_ptr failure;
+    int loadTime = 0;
+    try {
+        LinkStatistics::ResetLinkStatistics();
+        VisitControl::ResetVisitControl();
+        frontEnd_.ClearList(ListControl::lstGoodLinks);
+        frontEnd_.ClearList(ListControl::lstBrokenLinks);
+        frontEnd_.ClearList(ListControl::lstSkippedLinks);
+
+        state_.successfulCount = 0;
+        state_.skippedCount = 0;
+        state_.brokenCount = 0;
+        ShowCount(CaptionControl::lblNumSuccessfulLinks, state_.successfulCount);
+        ShowCount(CaptionControl::lblNumSkippedLinks, state_.skippedCount);
+        ShowCount(CaptionControl::lblNumBrokenLinks, state_.brokenCount);
+
+        state_.currentDepth = 0;
+        ShowDepth();
+        state_.running = true;
+        state_.loadTimeOut = LoadTimeOutFrom(frontEnd_.Text(TextControl::txtTmOut));
+        VisitControl::SetFollowExternal(frontEnd_.Value(CheckControl::chkExternal));
+        URLChecker::SetInetControl(services_.inet);
+        // The disk answers file: URLs only for a run that starts there.
+        services_.setFileAccess(
+            StartsWithNoCase(frontEnd_.Text(TextControl::txtStartURL), "file:"));
+        frontEnd_.SetCaption(CaptionControl::btnStartStop, "Stop");
+        services_.browser.SetSilent(true);
+        services_.browser.SetOffline(false);
+        state_.startURL = frontEnd_.Text(TextControl::txtStartURL);
+        VisitControl::SetBaseURL(frontEnd_.Text(TextControl::txtBaseURL));
+
+        // The whole crawl happens inside this call; the start page is recorded last.
+        const bool good = VisitPage(state_.startURL, true, loadTime);
+        RecordLinkResult(frontEnd_.Text(TextControl::txtStartURL), "",
+                         good ? kLinkValid : kLinkBroken, loadTime);
+    } catch (...) {
+        failure = std::current_exception();
+        // Each page unwinds itself on the way up; this holds even when a failure came between.
+        for (const std::string& page : OpenPageURLs()) {
+            LinkStatistics::RemoveOpenPage(page);
+        }
+        state_.currentDepth = 0;
+        RecordStartPageAfterFailure(loadTime);
+    }
+
+    frontEnd_.SetCaption(CaptionControl::btnStartStop, "Start");
+    ShowDepth();
+    try {
+        services_.browser.Navigate("about:blank");
+    } catch (...) {
+        if (!failure) {
+            failure = std::current_exception();
+        }
+    }
+    frontEnd_.SetCaption(CaptionControl::lblDocHref, "");
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, "");
+    fragmentPages_.clear();
+    inRun_ = false;
+
+    if (failure) {
+        frontEnd_.ShowRunFailure("The crawl ended early: " + FailureText(failure));
+    }
+}
+
+void Crawl::RecordStartPageAfterFailure(int loadTime) {
+    try {
+        const std::string startText = frontEnd_.Text(TextControl::txtStartURL);
+        if (!LinkStatistics::IsValidLink(startText) && !LinkStatistics::IsBrokenLink(startText) &&
+            !LinkStatistics::IsSkippedLink(startText)) {
+            RecordLinkResult(startText, "", kLinkBroken, loadTime);
+        }
+    } catch (...) {
+        // The failure that ended the run is the one worth showing.
+    }
+}
+
+bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
+    frontEnd_.SetCaption(CaptionControl::lblDocHref, url);
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, "");
+    if (LinkStatistics::IsValidLink(url)) {
+        return true;
+    }
+
+    const platform::Clock::TimePoint start = services_.clock.Now();
+    const auto elapsed = [&] { return platform::ElapsedSeconds(start, services_.clock.Now()); };
+
+    // A URL with a fragment is settled by loading it, never by a probe.
+    if (url.find('#') == std::string::npos &&
+        !URLChecker::IsURLReachable(url, services_.sleeper, services_.pump)) {
+        loadTime = elapsed();
+        return false;
+    }
+    if (!follow) {
+        loadTime = elapsed();
+        return true;
+    }
+
+    platform::Browser& browser = services_.browser;
+    browser.Navigate(url);
+    for (int passes = 0;;) {
+        if (browser.ReadyState() == platform::Browser::kReadyStateComplete) {
+            break;
+        }
+        PumpThreeTimes();
+        ++passes;
+        if (passes > state_.loadTimeOut) {
+            break;  // Timed out: judged and walked with what has arrived.
+        }
+        if (!state_.running) {
+            loadTime = elapsed();
+            return false;
+        }
+        services_.sleeper.Sleep(kWaitMilliseconds);
+        PumpThreeTimes();
+    }
+    loadTime = elapsed();
+
+    if (browser.LocationURL() != url) {
+        return false;
+    }
+
+    ++state_.currentDepth;
+    ShowDepth();
+    bool result = true;
+    const int maximumDepth = frontEnd_.MaximumDepth();
+    if (maximumDepth == 0 || state_.currentDepth <= maximumDepth) {
+        LinkStatistics::AddOpenPage(url);
+        try {
+            result = parseDoc(browser);
+        } catch (...) {
+            // Leave the open-page set and the depth as they were before this page, then end the
+            // run: a failure below a page is not a verdict on the link that led to it.
+            const std::exception_ptr failure = std::current_exception();
+            if (LinkStatistics::IsOpenPage(url)) {
+                LinkStatistics::RemoveOpenPage(url);
+            }
+            --state_.currentDepth;
+            ShowDepth();
+            throw RunFailure(FailureText(failure));
+        }
+        LinkStatistics::RemoveOpenPage(url);
+    }
+    --state_.currentDepth;
+    ShowDepth();
+    return result;
+}
+
+bool Crawl::parseDoc(platform::Browser& linkBrowser) {
+    const std::string pageURL = linkBrowser.LocationURL();
+    const std::shared_ptr<const platform::Document> document = linkBrowser.GetDocument();
+    if (!document || !document->IsHtml()) {
+        return true;
+    }
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document->title);
+
+    // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
+    if (frontEnd_.Value(CheckControl::chkImages)) {
+        CheckImages(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkApplets)) {
+        CheckApplets(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkJSStyle)) {
+        CheckScripts(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkJSStyle)) {
+        CheckStyleSheets(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkLinks)) {
+        CheckHyperlinks(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkFrames)) {
+        CheckFrames(*document, pageURL);
+    }
+    if (frontEnd_.Value(CheckControl::chkForms)) {
+        CheckForms(*document, pageURL);
+    }
+    return true;
+}
+
+bool Crawl::CheckLink(const std::string& url, int& loadTime) {
+    frontEnd_.SetCaption(CaptionControl::lblDocHref, url);
+    if (LinkStatistics::IsValidLink(url)) {
+        return true;
+    }
+    const platform::Clock::TimePoint start = services_.clock.Now();
+    const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, services_.pump);
+    loadTime = platform::ElapsedSeconds(start, services_.clock.Now());
+    return reachable;
+}
+
+void Crawl::RecordLinkResult(const std::string& url, const std::string& referrer, int linkStatus,
+                             int loadTime) {
+    switch (linkStatus) {
+        case kLinkValid:
+            ++state_.successfulCount;
+            ShowCount(CaptionControl::lblNumSuccessfulLinks, state_.successfulCount);
+            frontEnd_.AddToList(ListControl::lstGoodLinks, url);
+            LinkStatistics::AddValidLink(url, loadTime, referrer);
+            break;
+        case kLinkBroken:
+            ++state_.brokenCount;
+            ShowCount(CaptionControl::lblNumBrokenLinks, state_.brokenCount);
+            frontEnd_.AddToList(ListControl::lstBrokenLinks, url + " <- " + referrer);
+            LinkStatistics::AddBrokenLink(url, loadTime, referrer);
+            break;
+        case kLinkSkipped:
+            ++state_.skippedCount;
+            ShowCount(CaptionControl::lblNumSkippedLinks, state_.skippedCount);
+            frontEnd_.AddToList(ListControl::lstSkippedLinks, url + " <- " + referrer);
+            LinkStatistics::AddSkippedLink(url, referrer);
+            break;
+        default:
+            break;
+    }
+}
+
+bool Crawl::SeenBefore(const std::string& url) {
+    return LinkStatistics::IsOpenPage(url) || LinkStatistics::IsValidLink(url) ||
+           LinkStatistics::IsBrokenLink(url) || LinkStatistics::IsSkippedLink(url);
+}
+
+void Crawl::ShowCount(CaptionControl label, int count) {
+    frontEnd_.SetCaption(label, std::to_string(count));
+}
+
+void Crawl::ShowDepth() {
+    frontEnd_.SetCaption(CaptionControl::lblDepth, std::to_string(state_.currentDepth));
+}
+
+void Crawl::PumpThreeTimes() {
+    for (int i = 0; i < kPumpsPerPass; ++i) {
+        services_.pump.PumpEvents();
+    }
+}
+
+}  // namespace quill

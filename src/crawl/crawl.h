@@ -1,0 +1,125 @@
+// The crawl: Start and Stop, the page routine, the dispatch of a loaded page to the element
+// walkers, the verification and recording of every URL. One object per front end; its collaborators
+// are passed in, so tests run it on fakes and the window and the command line on the real
+// components.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "crawl/crawl_front_end.h"
+#include "platform/browser.h"
+#include "platform/clock.h"
+#include "platform/document.h"
+#include "platform/transfer_control.h"
+#include "platform/wait.h"
+
+namespace quill {
+
+struct CrawlServices {
+    platform::Browser& browser;
+    // The transfer control handed to the URL probe at every Start.
+    std::shared_ptr<platform::TransferControl> inet;
+    // Loads other pages to look for fragments in them, without showing them.
+    platform::PageLoader& pageLoader;
+    const platform::Clock& clock;
+    platform::Sleeper& sleeper;
+    platform::EventPump& pump;
+    // Switches the answering of file: URLs; the run turns it on when it starts from a file: URL.
+    std::function<void(bool)> setFileAccess = [](bool) {};
+};
+
+// The fields of the crawl state that a run resets and updates.
+struct CrawlState {
+    std::string startURL;
+    bool running = false;
+    int loadTimeOut = 0;
+    int successfulCount = 0;
+    int brokenCount = 0;
+    int skippedCount = 0;
+    int currentDepth = 0;
+};
+
+// Verdicts handed to RecordLinkResult.
+enum LinkStatus : int { kLinkValid = 0, kLinkBroken = -1, kLinkSkipped = 1 };
+
+class Crawl {
+  public:
+    Crawl(CrawlFrontEnd& frontEnd, CrawlServices services);
+
+    // The Start/Stop button: starts a run that ends when the crawl is done, or, while the caption
+    // reads "Stop", asks the running crawl to stop.
+    void btnStartStop_Click();
+
+    // True from the beginning of a run to its end, whatever the running flag says.
+    bool InRun() const;
+    const CrawlState& State() const;
+
+    // The operations below are the crawl's own steps. Front ends use only the three above; the
+    // steps are public so that tests can drive each of them on its own.
+
+    // Verifies a page and, with follow, loads it, judges it by the address the browser reports and
+    // walks it within the maximum depth. Writes loadTime except for a URL already valid.
+    bool VisitPage(const std::string& url, bool follow, int& loadTime);
+    // Hands the document the browser shows to the walkers whose boxes are ticked. Always true.
+    bool parseDoc(platform::Browser& linkBrowser);
+    // Verifies a URL with the HEAD probe alone. Writes loadTime except for a URL already valid.
+    bool CheckLink(const std::string& url, int& loadTime);
+    // Counts, lists and registers one verdict; any other status than the three is ignored.
+    void RecordLinkResult(const std::string& url, const std::string& referrer, int linkStatus,
+                          int loadTime);
+
+    // The verify-only walkers.
+    void CheckImages(const platform::Document& document, const std::string& pageURL);
+    void CheckApplets(const platform::Document& document, const std::string& pageURL);
+    void CheckScripts(const platform::Document& document, const std::string& pageURL);
+    void CheckStyleSheets(const platform::Document& document, const std::string& pageURL);
+    void CheckForms(const platform::Document& document, const std::string& pageURL);
+
+    // The walkers that carry the crawl from page to page.
+    void CheckHyperlinks(const platform::Document& document, const std::string& pageURL);
+    void CheckFrames(const platform::Document& document, const std::string& pageURL);
+    // True when an <a> of the document's anchors carries exactly this name.
+    static bool FindNamedAnchor(const platform::Document& document, const std::string& name);
+
+  private:
+    // A page loaded to look for fragments in it: whether it loaded, and its document.
+    struct FragmentPage {
+        bool loaded = false;
+        std::shared_ptr<const platform::Document> document;
+    };
+
+    void RunCrawl();
+    void RecordStartPageAfterFailure(int loadTime);
+    void ShowCount(CaptionControl label, int count);
+    void ShowDepth();
+    void PumpThreeTimes();
+
+    // One resolving walker (scripts, style sheets, forms) over the raw URLs it reads.
+    template <typename Element, typename RawUrl>
+    void VerifyAsWritten(const std::vector<Element>& elements, const std::string& pageURL,
+                         RawUrl rawUrl, bool skipEmpty, bool honourStop);
+    // Steps of a link from the seen-before test to the advisory.
+    void HandleLink(const platform::Document& document, const std::string& pageURL,
+                    const platform::LinkElement& link, const std::string& url,
+                    const std::string& hash);
+    bool JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
+                           const std::string& url, const std::string& hash, int& loadTime);
+    // The document at pageAddress (no fragment), loaded once per run; null when it did not load.
+    std::shared_ptr<const platform::Document> FragmentPageDocument(const std::string& pageAddress,
+                                                                   int& loadTime);
+    static bool HoldsFragment(const platform::Document& document, const std::string& fragment);
+    static bool SeenBefore(const std::string& url);
+
+    CrawlFrontEnd& frontEnd_;
+    CrawlServices services_;
+    CrawlState state_;
+    bool inRun_ = false;
+    // Pages loaded for fragment look-ups in this run, by address without fragment.
+    std::map<std::string, FragmentPage> fragmentPages_;
+};
+
+}  // namespace quill

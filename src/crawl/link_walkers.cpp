@@ -1,0 +1,167 @@
+// The walkers that carry the crawl from page to page: hyperlinks (with their fragments) and frames.
+// Each new URL gets its visit mode from the crawl scope and is followed, checked or skipped.
+#include <string>
+#include <vector>
+
+#include "advisories/syntax_checker.h"
+#include "crawl/crawl.h"
+#include "crawl/page_urls.h"
+#include "crawl/run_failure.h"
+#include "scope/visit_control.h"
+
+namespace quill {
+namespace {
+
+constexpr int kWaitMilliseconds = 1000;
+constexpr char kNetErrorLocation[] = "about:neterror";
+
+}  // namespace
+
+void Crawl::CheckHyperlinks(const platform::Document& document, const std::string& pageURL) {
+    const int count = static_cast<int>(document.links.size());
+    for (int i = 0; i < count; ++i) {
+        if (!state_.running) {
+            return;
+        }
+        // Areas of image maps are in the collection too; they are handled by their href.
+        const platform::LinkElement& link = document.links[i];
+        try {
+            const std::string hash = link.hash;
+            const std::string url = link.href;
+            HandleLink(document, pageURL, link, url, hash);
+        } catch (const RunFailure&) {
+            throw;  // Came out of the walk of a page further down: it ends the run.
+        } catch (...) {
+            // A failure with this element: try once more by its href alone; a second failure
+            // goes to the caller.
+            const std::string href = link.href;
+            if (href.empty()) {
+                RecordLinkResult(href, pageURL, kLinkSkipped, 0);
+                continue;
+            }
+            HandleLink(document, pageURL, link, href, link.hash);
+        }
+    }
+}
+
+void Crawl::HandleLink(const platform::Document& document, const std::string& pageURL,
+                       const platform::LinkElement& link, const std::string& url,
+                       const std::string& hash) {
+    if (SeenBefore(url)) {
+        return;
+    }
+    const int visitMode = VisitControl::GetVisitMode(url, pageURL);
+    if (visitMode == VisitControl::kFollow || visitMode == VisitControl::kCheckOnly) {
+        int loadTime = 0;
+        bool good = false;
+        if (url.find('#') != std::string::npos) {
+            good = JudgeFragmentLink(document, pageURL, url, hash, loadTime);
+        } else {
+            good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime);
+        }
+        RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime);
+    } else {
+        RecordLinkResult(url, pageURL, kLinkSkipped, 0);
+    }
+    SyntaxChecker::CheckAnchorMarkup(link, url, pageURL);
+}
+
+bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
+                              const std::string& url, const std::string& hash, int& loadTime) {
+    loadTime = 0;
+    const std::string fragment =
+        DecodeFragment(hash.empty() ? url.substr(url.find('#') + 1) : hash.substr(1));
+    const std::string address = WithoutFragment(url);
+    if (address == WithoutFragment(pageURL)) {
+        // An empty fragment names the top of the page, which is always there.
+        return fragment.empty() || HoldsFragment(document, fragment);
+    }
+    // A fragment of another page is looked for in that page, which must load.
+    const std::shared_ptr<const platform::Document> target =
+        FragmentPageDocument(address, loadTime);
+    return target && (fragment.empty() || HoldsFragment(*target, fragment));
+}
+
+std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
+    const std::string& pageAddress, int& loadTime) {
+    const auto known = fragmentPages_.find(pageAddress);
+    if (known != fragmentPages_.end()) {
+        loadTime = 0;
+        return known->second.loaded ? known->second.document : nullptr;
+    }
+
+    const std::shared_ptr<platform::PageLoad> load = services_.pageLoader.Load(pageAddress);
+    if (!load) {
+        loadTime = 0;
+        fragmentPages_.emplace(pageAddress, FragmentPage{});
+        return nullptr;
+    }
+    for (int passes = 0;;) {
+        if (load->Complete()) {
+            break;
+        }
+        PumpThreeTimes();
+        ++passes;
+        if (passes > state_.loadTimeOut) {
+            break;  // Timed out: judged with what has arrived.
+        }
+        if (!state_.running) {
+            // Not kept: a stopped load says nothing about the page.
+            loadTime = load->DurationSeconds();
+            return nullptr;
+        }
+        services_.sleeper.Sleep(kWaitMilliseconds);
+        PumpThreeTimes();
+    }
+    loadTime = load->DurationSeconds();
+
+    FragmentPage page;
+    page.loaded = load->LocationURL() != kNetErrorLocation;
+    page.document = load->GetDocument();
+    fragmentPages_.emplace(pageAddress, page);
+    return page.loaded ? page.document : nullptr;
+}
+
+bool Crawl::HoldsFragment(const platform::Document& document, const std::string& fragment) {
+    return FindNamedAnchor(document, fragment) || document.HasElementWithId(fragment);
+}
+
+bool Crawl::FindNamedAnchor(const platform::Document& document, const std::string& name) {
+    const int count = static_cast<int>(document.anchors.size());
+    for (int i = 0; i < count; ++i) {
+        if (document.anchors[i].name == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Crawl::CheckFrames(const platform::Document& document, const std::string& pageURL) {
+    // Every frame URL is read before the first frame is visited.
+    const int count = static_cast<int>(document.frames.size());
+    std::vector<std::string> frameURLs;
+    frameURLs.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
+    for (int i = 0; i < count; ++i) {
+        frameURLs.push_back(document.frames[i].locationHref);
+    }
+
+    for (int i = 0; i < count; ++i) {
+        if (!state_.running) {
+            return;
+        }
+        const std::string& url = frameURLs[i];
+        if (SeenBefore(url)) {
+            continue;
+        }
+        const int visitMode = VisitControl::GetVisitMode(url, pageURL);
+        if (visitMode == VisitControl::kFollow || visitMode == VisitControl::kCheckOnly) {
+            int loadTime = 0;
+            const bool good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime);
+            RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime);
+        } else {
+            RecordLinkResult(url, pageURL, kLinkSkipped, 0);
+        }
+    }
+}
+
+}  // namespace quill

@@ -1,0 +1,100 @@
+// The walkers that verify what a page uses without following it: images, applets, scripts, style
+// sheets and form actions. Each takes one URL per element, leaves out URLs this run has met, checks
+// the rest with the HEAD probe and records the verdict under the page.
+#include <string>
+#include <vector>
+
+#include "advisories/syntax_checker.h"
+#include "crawl/crawl.h"
+#include "crawl/page_urls.h"
+
+namespace quill {
+
+void Crawl::CheckImages(const platform::Document& document, const std::string& pageURL) {
+    const int count = static_cast<int>(document.images.size());
+    for (int i = 0; i < count; ++i) {
+        if (!state_.running) {
+            return;
+        }
+        const platform::ImageElement& image = document.images[i];
+        // The document reports an image's src absolute; an empty one is checked like any other.
+        const std::string url = image.src;
+        if (SeenBefore(url)) {
+            continue;
+        }
+        int loadTime = 0;
+        const bool reachable = CheckLink(url, loadTime);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+        if (reachable) {
+            SyntaxChecker::CheckImageMarkup(image, pageURL);
+        }
+    }
+}
+
+void Crawl::CheckApplets(const platform::Document& document, const std::string& pageURL) {
+    const int count = static_cast<int>(document.applets.size());
+    for (int i = 0; i < count; ++i) {
+        if (!state_.running) {
+            return;
+        }
+        const platform::AppletElement& applet = document.applets[i];
+        const std::string base = DirectoryURL(applet.BaseHref);
+        std::string url;
+        try {
+            url = base + applet.Archive();
+        } catch (const platform::MissingProperty&) {
+            url = base + applet.codeBase + applet.code;
+        }
+        if (SeenBefore(url)) {
+            continue;
+        }
+        int loadTime = 0;
+        const bool reachable = CheckLink(url, loadTime);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+    }
+}
+
+template <typename Element, typename RawUrl>
+void Crawl::VerifyAsWritten(const std::vector<Element>& elements, const std::string& pageURL,
+                            RawUrl rawUrl, bool skipEmpty, bool honourStop) {
+    const int count = static_cast<int>(elements.size());
+    for (int i = 0; i < count; ++i) {
+        if (honourStop && !state_.running) {
+            return;
+        }
+        const std::string raw = rawUrl(elements[i]);
+        if (skipEmpty && raw.empty()) {
+            continue;
+        }
+        const std::string url = ResolveAsWritten(raw, pageURL);
+        if (SeenBefore(url)) {
+            continue;
+        }
+        int loadTime = 0;
+        const bool reachable = CheckLink(url, loadTime);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+    }
+}
+
+// Scripts and style sheets do not look at the running flag: after a Stop they still check the rest
+// of their page's collection.
+void Crawl::CheckScripts(const platform::Document& document, const std::string& pageURL) {
+    VerifyAsWritten(
+        document.scripts, pageURL, [](const platform::ScriptElement& s) { return s.src; },
+        /*skipEmpty=*/true, /*honourStop=*/false);
+}
+
+void Crawl::CheckStyleSheets(const platform::Document& document, const std::string& pageURL) {
+    VerifyAsWritten(
+        document.styleSheets, pageURL, [](const platform::StyleSheetElement& s) { return s.href; },
+        /*skipEmpty=*/true, /*honourStop=*/false);
+}
+
+// A form without an action is checked under its page's directory.
+void Crawl::CheckForms(const platform::Document& document, const std::string& pageURL) {
+    VerifyAsWritten(
+        document.forms, pageURL, [](const platform::FormElement& f) { return f.action; },
+        /*skipEmpty=*/false, /*honourStop=*/true);
+}
+
+}  // namespace quill

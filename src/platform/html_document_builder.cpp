@@ -1,0 +1,685 @@
+#include "platform/html_document_builder.h"
+
+#include <curl/curl.h>
+#include <gumbo.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quill::platform {
+namespace {
+
+constexpr std::size_t kMiB = std::size_t{1024} * 1024;
+// Below this a page cannot exhaust the parser's memory; we stop halving there.
+constexpr std::size_t kSmallestRetry = 4096;
+constexpr std::size_t kCutOuterHtml = 256;
+
+// ---------------------------------------------------------------------------------------------
+// The parser's memory, kept in one list so a parse can be abandoned at any point and its whole
+// tree freed without walking it (the parser's own teardown recurses once per nesting level).
+
+class ParserMemory {
+  public:
+    ParserMemory(std::size_t liveLimit, std::size_t totalLimit)
+        : liveLimit_(liveLimit), totalLimit_(totalLimit) {
+        anchor_.prev = &anchor_;
+        anchor_.next = &anchor_;
+    }
+    ~ParserMemory() { FreeAll(); }
+    ParserMemory(const ParserMemory&) = delete;
+    ParserMemory& operator=(const ParserMemory&) = delete;
+
+    void FreeAll() {
+        Block* block = anchor_.next;
+        while (block != &anchor_) {
+            Block* next = block->next;
+            std::free(block);
+            block = next;
+        }
+        anchor_.prev = &anchor_;
+        anchor_.next = &anchor_;
+        live_ = 0;
+        total_ = 0;
+    }
+
+    // Where an allocation past the limits jumps to.
+    std::jmp_buf* escape = nullptr;
+
+    static void* Allocate(void* userData, std::size_t size) {
+        auto& memory = *static_cast<ParserMemory*>(userData);
+        if (size > memory.liveLimit_ - std::min(memory.live_, memory.liveLimit_) ||
+            size > memory.totalLimit_ - std::min(memory.total_, memory.totalLimit_)) {
+            std::longjmp(*memory.escape, 1);
+        }
+        auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+        if (block == nullptr) {
+            std::longjmp(*memory.escape, 1);
+        }
+        block->size = size;
+        block->prev = memory.anchor_.prev;
+        block->next = &memory.anchor_;
+        memory.anchor_.prev->next = block;
+        memory.anchor_.prev = block;
+        memory.live_ += size;
+        memory.total_ += size;
+        return block + 1;
+    }
+
+    static void Deallocate(void* userData, void* pointer) {
+        if (pointer == nullptr) {
+            return;
+        }
+        auto& memory = *static_cast<ParserMemory*>(userData);
+        Block* block = static_cast<Block*>(pointer) - 1;
+        block->prev->next = block->next;
+        block->next->prev = block->prev;
+        memory.live_ -= block->size;
+        std::free(block);
+    }
+
+  private:
+    struct alignas(16) Block {
+        Block* prev;
+        Block* next;
+        std::size_t size;
+    };
+
+    Block anchor_{};
+    std::size_t live_ = 0;
+    std::size_t total_ = 0;
+    const std::size_t liveLimit_;
+    const std::size_t totalLimit_;
+};
+
+// Null when the parse ran past the memory limits. Nothing here may need a destructor: an
+// allocation past the limits leaves by longjmp.
+GumboOutput* ParseWithin(ParserMemory& memory, const char* text, std::size_t length) {
+    std::jmp_buf escape;
+    memory.escape = &escape;
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &ParserMemory::Allocate;
+    options.deallocator = &ParserMemory::Deallocate;
+    options.userdata = &memory;
+    // The error list copies the stack of open elements per error: quadratic on deep markup.
+    options.max_errors = 0;
+    if (setjmp(escape) != 0) {
+        return nullptr;
+    }
+    return gumbo_parse_with_options(&options, text, length);
+}
+
+// ---------------------------------------------------------------------------------------------
+// URLs
+
+bool IsUrlControlOrSpace(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// Leading and trailing controls and spaces go, and tabs and line breaks anywhere, as browsers do
+// before they parse a URL.
+std::string CleanReference(const std::string& reference) {
+    std::size_t first = 0;
+    std::size_t last = reference.size();
+    while (first < last && IsUrlControlOrSpace(reference[first])) {
+        ++first;
+    }
+    while (last > first && IsUrlControlOrSpace(reference[last - 1])) {
+        --last;
+    }
+    std::string cleaned;
+    cleaned.reserve(last - first);
+    for (std::size_t i = first; i < last; ++i) {
+        const char c = reference[i];
+        if (c != '\t' && c != '\n' && c != '\r') {
+            cleaned += c;
+        }
+    }
+    return cleaned;
+}
+
+// Owns a libcurl URL handle.
+struct UrlHandle {
+    CURLU* handle = nullptr;
+    explicit UrlHandle(CURLU* h) : handle(h) {}
+    ~UrlHandle() { curl_url_cleanup(handle); }
+    UrlHandle(const UrlHandle&) = delete;
+    UrlHandle& operator=(const UrlHandle&) = delete;
+};
+
+constexpr unsigned kUrlFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE;
+
+bool SetUrl(CURLU* handle, const std::string& url) {
+    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), kUrlFlags) == CURLUE_OK) {
+        return true;
+    }
+    return curl_url_set(handle, CURLUPART_URL, url.c_str(), kUrlFlags | CURLU_ALLOW_SPACE) ==
+           CURLUE_OK;
+}
+
+std::optional<std::string> GetUrl(CURLU* handle) {
+    char* text = nullptr;
+    if (curl_url_get(handle, CURLUPART_URL, &text, 0) != CURLUE_OK || text == nullptr) {
+        return std::nullopt;
+    }
+    std::string url(text);
+    curl_free(text);
+    return url;
+}
+
+// Resolves references against one base URL.
+class UrlResolver {
+  public:
+    explicit UrlResolver(const std::string& base) : base_(curl_url()) {
+        if (base_.handle != nullptr && !base.empty() && SetUrl(base_.handle, base)) {
+            valid_ = GetUrl(base_.handle).has_value();
+        }
+    }
+
+    bool Valid() const { return valid_; }
+
+    // The base URL as libcurl spells it, without a fragment.
+    std::optional<std::string> Base() const {
+        if (!valid_) {
+            return std::nullopt;
+        }
+        UrlHandle url(curl_url_dup(base_.handle));
+        if (url.handle == nullptr) {
+            return std::nullopt;
+        }
+        curl_url_set(url.handle, CURLUPART_FRAGMENT, nullptr, 0);
+        return GetUrl(url.handle);
+    }
+
+    std::optional<std::string> Resolve(const std::string& reference) const {
+        if (!valid_) {
+            return std::nullopt;
+        }
+        UrlHandle url(curl_url_dup(base_.handle));
+        if (url.handle == nullptr) {
+            return std::nullopt;
+        }
+        const std::string cleaned = CleanReference(reference);
+        if (cleaned.empty()) {
+            // The document itself, without its fragment.
+            curl_url_set(url.handle, CURLUPART_FRAGMENT, nullptr, 0);
+        } else if (cleaned.front() == '#') {
+            // Same document, another fragment (libcurl would drop the last path segment).
+            const unsigned flags = cleaned.size() > 1 ? kUrlFlags : 0;
+            if (curl_url_set(url.handle, CURLUPART_FRAGMENT, cleaned.c_str() + 1, flags) !=
+                CURLUE_OK) {
+                return std::nullopt;
+            }
+        } else if (!SetUrl(url.handle, cleaned)) {
+            return std::nullopt;
+        }
+        return GetUrl(url.handle);
+    }
+
+  private:
+    UrlHandle base_;
+    bool valid_ = false;
+};
+
+// "#name" as the reference writes it; "" when it has no fragment or an empty one.
+std::string HashOf(const std::string& reference) {
+    const std::string cleaned = CleanReference(reference);
+    const std::size_t hash = cleaned.find('#');
+    if (hash == std::string::npos || hash + 1 == cleaned.size()) {
+        return "";
+    }
+    return cleaned.substr(hash);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The tree walk
+
+bool IsHtmlElement(const GumboNode* node) {
+    return (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) &&
+           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
+const char* Attribute(const GumboNode* node, const char* name) {
+    const GumboAttribute* attribute = gumbo_get_attribute(&node->v.element.attributes, name);
+    return attribute != nullptr ? attribute->value : nullptr;
+}
+
+std::string AttributeOr(const GumboNode* node, const char* name, const char* fallback = "") {
+    const char* value = Attribute(node, name);
+    return value != nullptr ? value : fallback;
+}
+
+bool IsAsciiWhitespace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// rel="alternate stylesheet" and the like: one of the blank-separated tokens.
+bool RelHasStyleSheet(const char* rel) {
+    if (rel == nullptr) {
+        return false;
+    }
+    std::string token;
+    for (const char* c = rel;; ++c) {
+        if (*c == '\0' || IsAsciiWhitespace(*c)) {
+            if (EqualsNoCase(token, "stylesheet")) {
+                return true;
+            }
+            token.clear();
+            if (*c == '\0') {
+                return false;
+            }
+        } else {
+            token += *c;
+        }
+    }
+}
+
+// The title as browsers report it: blanks at the ends dropped, runs of blanks made one space.
+std::string CollapseWhitespace(const std::string& text) {
+    std::string out;
+    bool pendingSpace = false;
+    for (const char c : text) {
+        if (IsAsciiWhitespace(c)) {
+            pendingSpace = !out.empty();
+            continue;
+        }
+        if (pendingSpace) {
+            out += ' ';
+            pendingSpace = false;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// The tag name in a piece of source such as "<A HREF=x>" or "</a >".
+std::string_view TagNameIn(GumboStringPiece tag) {
+    std::string_view text(tag.data != nullptr ? tag.data : "", tag.length);
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == '<' || text[begin] == '/')) {
+        ++begin;
+    }
+    std::size_t end = begin;
+    while (end < text.size() && !IsAsciiWhitespace(text[end]) && text[end] != '/' &&
+           text[end] != '>') {
+        ++end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+// Does the end tag that closed this element name it? A start tag of another element or the end
+// tag of an ancestor also closes elements, and is not theirs.
+bool EndTagIsOwn(const GumboElement& element) {
+    if (element.original_end_tag.length < 3 || element.original_end_tag.data == nullptr ||
+        element.original_end_tag.data[1] != '/') {
+        return false;
+    }
+    const std::string_view closing = TagNameIn(element.original_end_tag);
+    if (element.tag != GUMBO_TAG_UNKNOWN) {
+        return EqualsNoCase(closing, gumbo_normalized_tagname(element.tag));
+    }
+    return element.original_tag.length > 0 &&
+           EqualsNoCase(closing, TagNameIn(element.original_tag));
+}
+
+class TreeCollector {
+  public:
+    TreeCollector(const std::string& source, Document& document, std::size_t outerHtmlBudget)
+        : source_(source), document_(document), outerHtmlBudget_(outerHtmlBudget) {}
+
+    void Walk(const GumboNode* root) {
+        std::vector<Frame> stack;
+        stack.push_back(Enter(root, false));
+        while (!stack.empty()) {
+            Frame& frame = stack.back();
+            const GumboVector& children = ChildrenOf(frame.node);
+            if (frame.nextChild < children.length) {
+                const auto* child = static_cast<const GumboNode*>(children.data[frame.nextChild]);
+                ++frame.nextChild;
+                if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE) {
+                    const bool hidden = frame.hidden || frame.node->type == GUMBO_NODE_TEMPLATE;
+                    stack.push_back(Enter(child, hidden));
+                } else if (child->type != GUMBO_NODE_DOCUMENT) {
+                    const GumboText& text = child->v.text;
+                    frame.contentEnd =
+                        std::max(frame.contentEnd,
+                                 std::size_t{text.start_pos.offset} + text.original_text.length);
+                    if (frame.isTitle) {
+                        titleText_ += text.text != nullptr ? text.text : "";
+                    }
+                }
+                continue;
+            }
+            const std::size_t end = Leave(frame);
+            stack.pop_back();
+            if (!stack.empty()) {
+                stack.back().contentEnd = std::max(stack.back().contentEnd, end);
+            }
+        }
+        document_.title = CollapseWhitespace(titleText_);
+    }
+
+    const std::optional<std::string>& BaseHref() const { return baseHref_; }
+    // Per image: does it have a src attribute at all (an absent one reads as "")?
+    const std::vector<bool>& ImageHasSrc() const { return imageHasSrc_; }
+
+  private:
+    struct Frame {
+        const GumboNode* node = nullptr;
+        unsigned nextChild = 0;
+        // End offset of the furthest source text inside the element.
+        std::size_t contentEnd = 0;
+        // Inside a <template>: not part of the document.
+        bool hidden = false;
+        bool isTitle = false;
+        int linkIndex = -1;
+        int imageIndex = -1;
+    };
+
+    static const GumboVector& ChildrenOf(const GumboNode* node) {
+        return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
+                                                 : node->v.element.children;
+    }
+
+    Frame Enter(const GumboNode* node, bool hidden) {
+        Frame frame;
+        frame.node = node;
+        frame.hidden = hidden;
+        if (node->type == GUMBO_NODE_DOCUMENT || hidden) {
+            return frame;
+        }
+        const GumboElement& element = node->v.element;
+        if (const char* id = Attribute(node, "id"); id != nullptr && id[0] != '\0') {
+            document_.ids.insert(id);
+        }
+        // Copies the parser makes of formatting elements to mend mis-nested markup carry the
+        // attributes of an element we have already taken.
+        const bool parserCopy =
+            (node->parse_flags & (GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT |
+                                  GUMBO_INSERTION_ADOPTION_AGENCY_CLONED)) != 0;
+        if (!IsHtmlElement(node) || parserCopy) {
+            return frame;
+        }
+        switch (element.tag) {
+            case GUMBO_TAG_TITLE:
+                if (!titleSeen_) {
+                    titleSeen_ = true;
+                    frame.isTitle = true;
+                }
+                break;
+            case GUMBO_TAG_BASE:
+                if (!baseHref_ && Attribute(node, "href") != nullptr) {
+                    baseHref_ = AttributeOr(node, "href");
+                }
+                break;
+            case GUMBO_TAG_IMG: {
+                ImageElement image;
+                image.src = AttributeOr(node, "src");
+                image.alt = AttributeOr(node, "alt");
+                imageHasSrc_.push_back(Attribute(node, "src") != nullptr);
+                frame.imageIndex = static_cast<int>(document_.images.size());
+                document_.images.push_back(std::move(image));
+                break;
+            }
+            case GUMBO_TAG_A:
+            case GUMBO_TAG_AREA: {
+                const bool isAnchor = element.tag == GUMBO_TAG_A;
+                if (Attribute(node, "href") != nullptr) {
+                    LinkElement link;
+                    link.href = AttributeOr(node, "href");
+                    link.name = AttributeOr(node, "name");
+                    link.tagName = isAnchor ? "A" : "AREA";
+                    frame.linkIndex = static_cast<int>(document_.links.size());
+                    document_.links.push_back(std::move(link));
+                }
+                if (isAnchor && Attribute(node, "name") != nullptr) {
+                    document_.anchors.push_back(AnchorElement{AttributeOr(node, "name")});
+                }
+                break;
+            }
+            case GUMBO_TAG_SCRIPT:
+                document_.scripts.push_back(ScriptElement{AttributeOr(node, "src")});
+                break;
+            case GUMBO_TAG_LINK:
+                if (RelHasStyleSheet(Attribute(node, "rel"))) {
+                    document_.styleSheets.push_back(StyleSheetElement{AttributeOr(node, "href")});
+                }
+                break;
+            case GUMBO_TAG_STYLE:
+                document_.styleSheets.push_back(StyleSheetElement{""});
+                break;
+            case GUMBO_TAG_FORM:
+                document_.forms.push_back(FormElement{AttributeOr(node, "action")});
+                break;
+            case GUMBO_TAG_APPLET:
+            case GUMBO_TAG_OBJECT: {
+                AppletElement applet;
+                if (const char* archive = Attribute(node, "archive"); archive != nullptr) {
+                    applet.archive = archive;
+                }
+                applet.codeBase = AttributeOr(node, "codebase");
+                applet.code = AttributeOr(node, "code");
+                document_.applets.push_back(std::move(applet));
+                break;
+            }
+            case GUMBO_TAG_FRAME:
+            case GUMBO_TAG_IFRAME:
+                document_.frames.push_back(FrameElement{AttributeOr(node, "src")});
+                break;
+            default:
+                break;
+        }
+        return frame;
+    }
+
+    // Returns the end offset of the element's markup in the source.
+    std::size_t Leave(const Frame& frame) {
+        if (frame.node->type == GUMBO_NODE_DOCUMENT) {
+            return frame.contentEnd;
+        }
+        const GumboElement& element = frame.node->v.element;
+        const bool hasStartTag = element.original_tag.length > 0;
+        const std::size_t start = element.start_pos.offset;
+        std::size_t end = frame.contentEnd;
+        if (hasStartTag) {
+            end = std::max(end, start + element.original_tag.length);
+        }
+        if (EndTagIsOwn(element)) {
+            end = std::max(end,
+                           std::size_t{element.end_pos.offset} + element.original_end_tag.length);
+        }
+        end = std::min(end, source_.size());
+        if (frame.linkIndex >= 0 || frame.imageIndex >= 0) {
+            std::string outer = OuterHtml(frame, hasStartTag, start, end);
+            if (frame.linkIndex >= 0) {
+                document_.links[frame.linkIndex].outerHTML = std::move(outer);
+            } else {
+                document_.images[frame.imageIndex].outerHTML = std::move(outer);
+            }
+        }
+        return end;
+    }
+
+    std::string OuterHtml(const Frame& frame, bool hasStartTag, std::size_t start,
+                          std::size_t end) {
+        std::string outer;
+        if (hasStartTag && start < end) {
+            outer.assign(source_, start, end - start);
+        } else {
+            outer = SynthesizedMarkup(frame.node, end);
+        }
+        const std::size_t room =
+            outerHtmlBudget_ > outerHtmlUsed_ ? outerHtmlBudget_ - outerHtmlUsed_ : 0;
+        if (outer.size() > room) {
+            outer.resize(std::min(outer.size(), std::max(room, kCutOuterHtml)));
+        }
+        outerHtmlUsed_ += outer.size();
+        return outer;
+    }
+
+    // For an element the parser made up: its tag and attributes, and whatever source lies in it.
+    std::string SynthesizedMarkup(const GumboNode* node, std::size_t contentEnd) const {
+        const GumboElement& element = node->v.element;
+        const std::string name = gumbo_normalized_tagname(element.tag);
+        std::string markup = "<" + name;
+        for (unsigned i = 0; i < element.attributes.length; ++i) {
+            const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
+            markup += " ";
+            markup += attribute->name;
+            markup += "=\"";
+            markup += attribute->value;
+            markup += "\"";
+        }
+        markup += ">";
+        std::size_t contentStart = contentEnd;
+        for (unsigned i = 0; i < element.children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(element.children.data[i]);
+            const std::size_t offset =
+                child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE
+                    ? child->v.element.start_pos.offset
+                    : child->v.text.start_pos.offset;
+            contentStart = std::min(contentStart, offset);
+        }
+        if (contentStart < contentEnd && contentEnd <= source_.size()) {
+            markup.append(source_, contentStart, contentEnd - contentStart);
+        }
+        if (name != "img" && name != "area") {
+            markup += "</" + name + ">";
+        }
+        return markup;
+    }
+
+    const std::string& source_;
+    Document& document_;
+    const std::size_t outerHtmlBudget_;
+    std::size_t outerHtmlUsed_ = 0;
+    bool titleSeen_ = false;
+    std::string titleText_;
+    std::optional<std::string> baseHref_;
+    std::vector<bool> imageHasSrc_;
+};
+
+// The document's references, written relative, made absolute against its base URL.
+void ResolveReferences(Document& document, const std::optional<std::string>& baseHref,
+                       const std::vector<bool>& imageHasSrc) {
+    const UrlResolver documentUrl(document.url);
+    std::string base = document.url;
+    if (baseHref) {
+        if (auto resolved = documentUrl.Resolve(*baseHref)) {
+            base = *resolved;
+        }
+    }
+    const UrlResolver resolver(base);
+    if (auto spelled = resolver.Base()) {
+        base = *spelled;
+    }
+    auto absolute = [&resolver](const std::string& reference) {
+        std::optional<std::string> resolved = resolver.Resolve(reference);
+        return resolved ? std::move(*resolved) : reference;
+    };
+    for (std::size_t i = 0; i < document.images.size(); ++i) {
+        if (imageHasSrc[i]) {
+            document.images[i].src = absolute(document.images[i].src);
+        }
+    }
+    for (LinkElement& link : document.links) {
+        link.hash = HashOf(link.href);
+        link.href = absolute(link.href);
+    }
+    for (AppletElement& applet : document.applets) {
+        applet.BaseHref = base;
+    }
+    for (FrameElement& frame : document.frames) {
+        frame.locationHref = CleanReference(frame.locationHref).empty()
+                                 ? "about:blank"
+                                 : absolute(frame.locationHref);
+    }
+}
+
+NestingLimits ScaledToPage(const NestingLimits& limits, std::size_t pageSize) {
+    constexpr std::size_t kWork = std::size_t{1} << 29;
+    const std::size_t size = std::max<std::size_t>(pageSize, 1);
+    auto scaled = [size](int limit, std::size_t floor, std::size_t work) {
+        const std::size_t allowed = std::max(floor, work / size);
+        return static_cast<int>(std::min(static_cast<std::size_t>(std::max(limit, 0)), allowed));
+    };
+    return NestingLimits{scaled(limits.depth, 32, kWork),
+                         scaled(limits.readElementDepth, 64, 2 * kWork)};
+}
+
+std::size_t ParserMemoryLimit(const HtmlBuildLimits& limits, std::size_t pageSize) {
+    if (limits.parserMemoryBytes != 0) {
+        return limits.parserMemoryBytes;
+    }
+    const std::size_t cap = 1024 * kMiB;
+    if (pageSize > cap / 32) {
+        return cap;
+    }
+    return std::min(cap, 64 * kMiB + 32 * pageSize);
+}
+
+}  // namespace
+
+Document BuildHtmlDocument(std::string html, std::string url,
+                           std::shared_ptr<FileSizeSource> sizeSource,
+                           const HtmlBuildLimits& limits) {
+    Document document;
+    document.url = std::move(url);
+    document.html = std::move(html);
+
+    std::string parsed = document.html;
+    LimitHtmlNesting(parsed, ScaledToPage(limits.nesting, parsed.size()));
+
+    std::size_t length = parsed.size();
+    for (;;) {
+        const std::size_t liveLimit = ParserMemoryLimit(limits, length);
+        ParserMemory memory(liveLimit, liveLimit * 4);
+        GumboOutput* output = ParseWithin(memory, parsed.data(), length);
+        if (output != nullptr) {
+            const std::size_t outerBudget = limits.outerHtmlBytes != 0
+                                                ? limits.outerHtmlBytes
+                                                : 16 * kMiB + 2 * document.html.size();
+            TreeCollector collector(document.html, document, outerBudget);
+            collector.Walk(output->document);
+            ResolveReferences(document, collector.BaseHref(), collector.ImageHasSrc());
+            break;  // the parser's memory is freed with `memory`, never by walking the tree
+        }
+        memory.FreeAll();
+        if (length <= kSmallestRetry) {
+            break;  // nothing parsed: a document without elements
+        }
+        length /= 2;
+    }
+    for (ImageElement& image : document.images) {
+        image.sizeSource = sizeSource;
+    }
+    return document;
+}
+
+std::string ResolveUrl(const std::string& base, const std::string& reference) {
+    std::optional<std::string> resolved = UrlResolver(base).Resolve(reference);
+    return resolved ? *resolved : reference;
+}
+
+}  // namespace quill::platform

@@ -1,0 +1,66 @@
+// quillorbane-screenshot: crawls a site from the main window on the live components and saves a
+// picture of the window once the run is over. Used to make the README's screenshot; keeps its
+// settings in a temporary directory, so the user's own settings are never read or written.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include "crawl/live_services.h"
+#include "ui/main_form.h"
+#include "ui/tip_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillorbane"));
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 3) {
+        QTextStream(stderr) << "usage: quillorbane-screenshot START-URL OUTPUT.png\n";
+        return 2;
+    }
+
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillorbane"),
+              QStringLiteral("Quillorbane"))
+        .setValue(QStringLiteral("Options/Show Tips at Startup"), QStringLiteral("0"));
+
+    quill::LiveComponents live;
+    quill::ui::MainForm window(quill::ui::MainFormParts{
+        live.Clock(),
+        [&live](quill::platform::Sleeper& sleeper, quill::platform::EventPump& pump) {
+            return live.Services(sleeper, pump);
+        },
+        [&live](quill::platform::BrowserObserver* observer) {
+            live.Browser().SetObserver(observer);
+        },
+        quill::ui::DefaultTipsFilePath(),
+        quill::ui::SystemInfoLauncher{},
+    });
+    int status = 0;
+    window.SetMessageBox([&status](QWidget*, const QString&, const QString& text) {
+        QTextStream(stderr) << "quillorbane-screenshot: " << text << "\n";
+        status = 1;
+    });
+    window.Form_Load();
+    window.findChild<QLineEdit*>(QStringLiteral("txtStartURL"))->setText(arguments.at(1));
+
+    QTimer::singleShot(0, &window, [&] {
+        window.findChild<QPushButton*>(QStringLiteral("btnStartStop"))->click();
+        // Let the window settle after the run, then take its picture.
+        QTimer::singleShot(200, &window, [&] {
+            if (!window.grab().save(arguments.at(2))) {
+                QTextStream(stderr)
+                    << "quillorbane-screenshot: cannot write " << arguments.at(2) << "\n";
+                status = 1;
+            }
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    return status;
+}

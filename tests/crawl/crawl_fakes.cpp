@@ -1,0 +1,397 @@
+#include "crawl_fakes.h"
+
+#include <utility>
+
+#include "registry/link_statistics.h"
+#include "scope/visit_control.h"
+
+namespace quill::crawl_test {
+
+std::string NameOf(CaptionControl control) {
+    switch (control) {
+        case CaptionControl::btnStartStop:
+            return "btnStartStop";
+        case CaptionControl::lblDocHref:
+            return "lblDocHref";
+        case CaptionControl::lblDocTitle:
+            return "lblDocTitle";
+        case CaptionControl::lblDepth:
+            return "lblDepth";
+        case CaptionControl::lblNumSuccessfulLinks:
+            return "lblNumSuccessfulLinks";
+        case CaptionControl::lblNumSkippedLinks:
+            return "lblNumSkippedLinks";
+        case CaptionControl::lblNumBrokenLinks:
+            return "lblNumBrokenLinks";
+    }
+    return "?";
+}
+
+std::string NameOf(ListControl control) {
+    switch (control) {
+        case ListControl::lstGoodLinks:
+            return "lstGoodLinks";
+        case ListControl::lstSkippedLinks:
+            return "lstSkippedLinks";
+        case ListControl::lstBrokenLinks:
+            return "lstBrokenLinks";
+    }
+    return "?";
+}
+
+std::string NameOf(CheckControl control) {
+    switch (control) {
+        case CheckControl::chkExternal:
+            return "chkExternal";
+        case CheckControl::chkImages:
+            return "chkImages";
+        case CheckControl::chkApplets:
+            return "chkApplets";
+        case CheckControl::chkJSStyle:
+            return "chkJSStyle";
+        case CheckControl::chkLinks:
+            return "chkLinks";
+        case CheckControl::chkFrames:
+            return "chkFrames";
+        case CheckControl::chkForms:
+            return "chkForms";
+    }
+    return "?";
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FakeFrontEnd::FakeFrontEnd() {
+    texts[TextControl::txtTmOut] = "60";
+    for (CheckControl box :
+         {CheckControl::chkExternal, CheckControl::chkImages, CheckControl::chkApplets,
+          CheckControl::chkJSStyle, CheckControl::chkLinks, CheckControl::chkFrames,
+          CheckControl::chkForms}) {
+        values[box] = true;
+    }
+    captions[CaptionControl::btnStartStop] = "Start";
+}
+
+bool FakeFrontEnd::Value(CheckControl control) {
+    valueReads.push_back(NameOf(control));
+    return values[control];
+}
+
+void FakeFrontEnd::SetCaption(CaptionControl control, const std::string& caption) {
+    captions[control] = caption;
+    log.push_back(NameOf(control) + "=" + caption);
+}
+
+void FakeFrontEnd::AddToList(ListControl list, const std::string& entry) {
+    lists[list].push_back(entry);
+    log.push_back("+" + NameOf(list) + " " + entry);
+    if (onAdd) {
+        onAdd(list, entry);
+    }
+}
+
+void FakeFrontEnd::ClearList(ListControl list) {
+    lists[list].clear();
+    log.push_back("clear " + NameOf(list));
+}
+
+void FakeFrontEnd::ShowRunFailure(const std::string& message) {
+    failures.push_back(message);
+    log.push_back("failure " + message);
+}
+
+std::vector<std::string> FakeFrontEnd::Logged(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& entry : log) {
+        if (entry.rfind(prefix, 0) == 0) {
+            found.push_back(entry);
+        }
+    }
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void FakeSleeper::Sleep(int milliseconds) {
+    ++sleeps;
+    events_.push_back("sleep " + std::to_string(milliseconds));
+    clock_.Advance(milliseconds);
+}
+
+void FakePump::PumpEvents() {
+    ++pumps;
+    events_.push_back("pump");
+    const auto action = actions_.find(pumps);
+    if (action != actions_.end()) {
+        const std::function<void()> run = action->second;
+        run();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void FakeBrowser::Navigate(const std::string& url) {
+    navigations.push_back(url);
+    events_.push_back("navigate " + url);
+    const auto page = pages.find(url);
+    if (page == pages.end()) {
+        location_ = url == "about:blank" ? url : "about:neterror";
+        document_ = platform::Document::NotHtml(location_);
+        incompletePolls_ = 0;
+        return;
+    }
+    location_ = page->second.location.empty() ? url : page->second.location;
+    document_ = page->second.document ? page->second.document : platform::Document::NotHtml(url);
+    incompletePolls_ = page->second.incompletePolls;
+    if (page->second.onNavigate) {
+        page->second.onNavigate();
+    }
+}
+
+int FakeBrowser::ReadyState() {
+    events_.push_back("ready?");
+    if (incompletePolls_ > 0) {
+        --incompletePolls_;
+        return 1;
+    }
+    return kReadyStateComplete;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void FakeTransferControl::Execute(const std::string& url, const std::string& operation) {
+    if (operation != "HEAD") {
+        throw std::logic_error("probe with " + operation);
+    }
+    probes.push_back(url);
+    const auto answer = answers.find(url);
+    if (answer == answers.end()) {
+        header_.clear();
+        busyPolls_ = 0;
+        return;
+    }
+    if (answer->second.failures != 0) {
+        if (answer->second.failures > 0) {
+            --answer->second.failures;
+        }
+        throw std::runtime_error("transfer engine failed on " + url);
+    }
+    header_ = answer->second.header;
+    busyPolls_ = answer->second.busyPolls;
+}
+
+bool FakeTransferControl::StillExecuting() {
+    if (busyPolls_ > 0) {
+        --busyPolls_;
+        return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+class FakePageLoad final : public platform::PageLoad {
+  public:
+    FakePageLoad(std::string location, std::shared_ptr<const platform::Document> document,
+                 int incompletePolls, int durationSeconds)
+        : location_(std::move(location)),
+          document_(std::move(document)),
+          incompletePolls_(incompletePolls),
+          durationSeconds_(durationSeconds) {}
+    bool Complete() override {
+        if (incompletePolls_ > 0) {
+            --incompletePolls_;
+            return false;
+        }
+        return true;
+    }
+    std::string LocationURL() override { return location_; }
+    std::shared_ptr<const platform::Document> GetDocument() override { return document_; }
+    int DurationSeconds() override { return durationSeconds_; }
+
+  private:
+    std::string location_;
+    std::shared_ptr<const platform::Document> document_;
+    int incompletePolls_;
+    int durationSeconds_;
+};
+
+}  // namespace
+
+std::shared_ptr<platform::PageLoad> FakePageLoader::Load(const std::string& url) {
+    loads.push_back(url);
+    const auto page = pages.find(url);
+    if (page == pages.end()) {
+        return std::make_shared<FakePageLoad>("about:neterror", platform::Document::NotHtml(url), 0,
+                                              0);
+    }
+    const LoaderPage& p = page->second;
+    return std::make_shared<FakePageLoad>(
+        p.location.empty() ? url : p.location,
+        p.document ? p.document : platform::Document::NotHtml(url), p.incompletePolls,
+        p.durationSeconds);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DocumentBuilder::DocumentBuilder(std::string url) {
+    document_.url = std::move(url);
+}
+
+DocumentBuilder& DocumentBuilder::Title(std::string title) {
+    document_.title = std::move(title);
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Image(std::string src, std::string outerHTML, std::string alt) {
+    platform::ImageElement image;
+    image.src = std::move(src);
+    image.alt = std::move(alt);
+    image.outerHTML = std::move(outerHTML);
+    document_.images.push_back(std::move(image));
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Applet(std::string baseHref, std::optional<std::string> archive,
+                                         std::string codeBase, std::string code) {
+    platform::AppletElement applet;
+    applet.BaseHref = std::move(baseHref);
+    applet.archive = std::move(archive);
+    applet.codeBase = std::move(codeBase);
+    applet.code = std::move(code);
+    document_.applets.push_back(std::move(applet));
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Script(std::string src) {
+    document_.scripts.push_back(platform::ScriptElement{std::move(src)});
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::StyleSheet(std::string href) {
+    document_.styleSheets.push_back(platform::StyleSheetElement{std::move(href)});
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
+                                       std::string tagName) {
+    platform::LinkElement link;
+    const std::size_t hash = href.find('#');
+    if (hash != std::string::npos && hash + 1 < href.size()) {
+        link.hash = href.substr(hash);
+    }
+    link.href = std::move(href);
+    link.tagName = std::move(tagName);
+    link.outerHTML = std::move(outerHTML);
+    document_.links.push_back(std::move(link));
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Anchor(std::string name) {
+    document_.anchors.push_back(platform::AnchorElement{std::move(name)});
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Id(std::string id) {
+    document_.ids.insert(std::move(id));
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Frame(std::string locationHref) {
+    document_.frames.push_back(platform::FrameElement{std::move(locationHref)});
+    return *this;
+}
+
+DocumentBuilder& DocumentBuilder::Form(std::string action) {
+    document_.forms.push_back(platform::FormElement{std::move(action)});
+    return *this;
+}
+
+std::shared_ptr<const platform::Document> DocumentBuilder::Build() const {
+    return std::make_shared<const platform::Document>(document_);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CrawlRig::CrawlRig()
+    : crawl(frontEnd, CrawlServices{browser, inet, pageLoader, clock, sleeper, pump,
+                                    [this](bool on) { fileAccess.push_back(on); }}) {
+    VisitControl::ClearExcludedExtensions();
+}
+
+void CrawlRig::Page(const std::string& url, std::shared_ptr<const platform::Document> document,
+                    int incompletePolls, const std::string& location) {
+    browser.pages[url] = BrowserPage{location, document, incompletePolls, {}};
+    inet->answers[url] = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
+    pageLoader.pages[url] = LoaderPage{location, document, 0, 0};
+}
+
+void CrawlRig::File(const std::string& url) {
+    inet->answers[url] = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
+}
+
+void CrawlRig::Missing(const std::string& url) {
+    inet->answers[url] = ProbeAnswer{"HTTP/1.1 404 Not Found\r\n\r\n", 0, 0};
+}
+
+void CrawlRig::Run(const std::string& startURL) {
+    const std::size_t lastSlash = startURL.rfind('/');
+    std::size_t slashes = 0;
+    for (char c : startURL) {
+        slashes += c == '/' ? 1 : 0;
+    }
+    Run(startURL, slashes > 2 ? startURL.substr(0, lastSlash + 1) : startURL);
+}
+
+void CrawlRig::Run(const std::string& startURL, const std::string& baseURL) {
+    frontEnd.texts[TextControl::txtStartURL] = startURL;
+    frontEnd.texts[TextControl::txtBaseURL] = baseURL;
+    crawl.btnStartStop_Click();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+template <typename Map>
+std::vector<std::string> KeysOf(const Map& map) {
+    std::vector<std::string> keys;
+    for (const auto& entry : map) {
+        keys.push_back(entry.key);
+    }
+    return keys;
+}
+
+}  // namespace
+
+std::vector<std::string> ValidKeys() {
+    return KeysOf(LinkStatistics::ValidLinks());
+}
+std::vector<std::string> BrokenKeys() {
+    return KeysOf(LinkStatistics::BrokenLinks());
+}
+std::vector<std::string> SkippedKeys() {
+    return KeysOf(LinkStatistics::SkippedLinks());
+}
+std::vector<std::string> OpenPages() {
+    return KeysOf(LinkStatistics::OpenPages());
+}
+
+std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd) {
+    std::vector<std::string> order;
+    const std::pair<const char*, const char*> kinds[] = {{"+lstGoodLinks ", "valid "},
+                                                         {"+lstBrokenLinks ", "broken "},
+                                                         {"+lstSkippedLinks ", "skipped "}};
+    for (const std::string& entry : frontEnd.log) {
+        for (const auto& [prefix, verdict] : kinds) {
+            if (entry.rfind(prefix, 0) == 0) {
+                order.push_back(verdict + entry.substr(std::string(prefix).size()));
+            }
+        }
+    }
+    return order;
+}
+
+}  // namespace quill::crawl_test

@@ -1,0 +1,225 @@
+// Fakes for running a crawl without a network or a display: a front end that records every call,
+// a browser, transfer control and page loader answering from tables, a clock that only moves when
+// the sleeper sleeps, and a pump that can act at its Nth pass (click Stop, untick a box...).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "crawl/crawl.h"
+#include "crawl/crawl_front_end.h"
+#include "platform/browser.h"
+#include "platform/clock.h"
+#include "platform/document.h"
+#include "platform/transfer_control.h"
+#include "platform/wait.h"
+
+namespace quill::crawl_test {
+
+std::string NameOf(CaptionControl control);
+std::string NameOf(ListControl control);
+std::string NameOf(CheckControl control);
+
+class FakeFrontEnd final : public CrawlFrontEnd {
+  public:
+    FakeFrontEnd();
+
+    std::string Text(TextControl control) override { return texts[control]; }
+    bool Value(CheckControl control) override;
+    std::string Caption(CaptionControl control) override { return captions[control]; }
+    void SetCaption(CaptionControl control, const std::string& caption) override;
+    void AddToList(ListControl list, const std::string& entry) override;
+    void ClearList(ListControl list) override;
+    int MaximumDepth() override { return maximumDepth; }
+    void ShowRunFailure(const std::string& message) override;
+
+    // Every caption, list and failure call, in order: "lblDepth=1", "+lstGoodLinks http://a/",
+    // "clear lstGoodLinks", "failure The crawl...".
+    std::vector<std::string> log;
+    // Every check box read, in order, by name.
+    std::vector<std::string> valueReads;
+    std::map<TextControl, std::string> texts;
+    std::map<CheckControl, bool> values;
+    std::map<CaptionControl, std::string> captions;
+    std::map<ListControl, std::vector<std::string>> lists;  // in the order added
+    int maximumDepth = 0;
+    std::vector<std::string> failures;
+    // Runs on every AddToList, after the entry is added (e.g. to fail at a chosen moment).
+    std::function<void(ListControl, const std::string&)> onAdd;
+
+    // The log entries that start with prefix, in order.
+    std::vector<std::string> Logged(const std::string& prefix) const;
+};
+
+class FakeClock final : public platform::Clock {
+  public:
+    TimePoint Now() const override { return now; }
+    int UtcDayOfMonth() const override { return 15; }
+    void Advance(int milliseconds) { now += std::chrono::milliseconds(milliseconds); }
+    TimePoint now{};
+};
+
+// Shared record of waits, pumps and browser polls, to check the order of a wait loop.
+using EventLog = std::vector<std::string>;
+
+class FakeSleeper final : public platform::Sleeper {
+  public:
+    FakeSleeper(FakeClock& clock, EventLog& events) : clock_(clock), events_(events) {}
+    void Sleep(int milliseconds) override;
+    int sleeps = 0;
+
+  private:
+    FakeClock& clock_;
+    EventLog& events_;
+};
+
+class FakePump final : public platform::EventPump {
+  public:
+    explicit FakePump(EventLog& events) : events_(events) {}
+    void PumpEvents() override;
+    // Runs action at the pump with this number (1 = the first pump of the run).
+    void At(int pumpNumber, std::function<void()> action) {
+        actions_[pumpNumber] = std::move(action);
+    }
+    int pumps = 0;
+
+  private:
+    EventLog& events_;
+    std::map<int, std::function<void()>> actions_;
+};
+
+struct BrowserPage {
+    std::string location;  // "" = the URL navigated to
+    std::shared_ptr<const platform::Document> document;
+    int incompletePolls = 0;  // ReadyState reads that say "loading" before "complete"
+    std::function<void()> onNavigate;
+};
+
+class FakeBrowser final : public platform::Browser {
+  public:
+    explicit FakeBrowser(EventLog& events) : events_(events) {}
+    void SetSilent(bool silent) override { this->silent = silent; }
+    void SetOffline(bool offline) override { this->offline = offline; }
+    void Navigate(const std::string& url) override;
+    int ReadyState() override;
+    std::string LocationURL() override { return location_; }
+    std::shared_ptr<const platform::Document> GetDocument() override { return document_; }
+
+    std::map<std::string, BrowserPage> pages;
+    std::vector<std::string> navigations;
+    bool silent = false;
+    bool offline = true;
+
+  private:
+    EventLog& events_;
+    std::string location_ = "about:blank";
+    std::shared_ptr<const platform::Document> document_ =
+        platform::Document::NotHtml("about:blank");
+    int incompletePolls_ = 0;
+};
+
+struct ProbeAnswer {
+    std::string header;
+    int busyPolls = 0;  // StillExecuting reads that say true first
+    int failures = 0;   // Execute throws this many times first; -1: always
+};
+
+class FakeTransferControl final : public platform::TransferControl {
+  public:
+    void Execute(const std::string& url, const std::string& operation) override;
+    bool StillExecuting() override;
+    std::string GetHeader() override { return header_; }
+
+    std::map<std::string, ProbeAnswer> answers;  // unknown URLs get no response
+    std::vector<std::string> probes;             // URLs in the order probed
+
+  private:
+    std::string header_;
+    int busyPolls_ = 0;
+};
+
+struct LoaderPage {
+    std::string location;  // "" = the URL asked for
+    std::shared_ptr<const platform::Document> document;
+    int incompletePolls = 0;
+    int durationSeconds = 0;
+};
+
+class FakePageLoader final : public platform::PageLoader {
+  public:
+    std::shared_ptr<platform::PageLoad> Load(const std::string& url) override;
+    std::map<std::string, LoaderPage> pages;  // unknown URLs fail: "about:neterror"
+    std::vector<std::string> loads;
+};
+
+// Builds a document by hand, element by element.
+class DocumentBuilder {
+  public:
+    explicit DocumentBuilder(std::string url = "");
+    DocumentBuilder& Title(std::string title);
+    DocumentBuilder& Image(std::string src, std::string outerHTML = "<img alt=x width=1 height=1>",
+                           std::string alt = "x");
+    DocumentBuilder& Applet(std::string baseHref, std::optional<std::string> archive,
+                            std::string codeBase = "", std::string code = "");
+    DocumentBuilder& Script(std::string src);
+    DocumentBuilder& StyleSheet(std::string href);
+    // hash is taken from href; the markup carries an alt text unless given.
+    DocumentBuilder& Link(std::string href, std::string outerHTML = "<a alt=x></a>",
+                          std::string tagName = "A");
+    DocumentBuilder& Anchor(std::string name);
+    DocumentBuilder& Id(std::string id);
+    DocumentBuilder& Frame(std::string locationHref);
+    DocumentBuilder& Form(std::string action);
+    std::shared_ptr<const platform::Document> Build() const;
+
+  private:
+    platform::Document document_;
+};
+
+// The fakes wired to one Crawl, with a site described page by page.
+class CrawlRig {
+  public:
+    CrawlRig();
+
+    // A page the browser shows (under its own address unless location is given), that answers
+    // the probe with 200 OK and that the page loader can load.
+    void Page(const std::string& url, std::shared_ptr<const platform::Document> document,
+              int incompletePolls = 0, const std::string& location = "");
+    // A file that answers the probe with 200 OK.
+    void File(const std::string& url);
+    // A URL that answers the probe with 404.
+    void Missing(const std::string& url);
+
+    // Fills the start and base URL boxes as the window does (base = up to the last "/") and
+    // clicks Start.
+    void Run(const std::string& startURL);
+    void Run(const std::string& startURL, const std::string& baseURL);
+
+    EventLog events;
+    FakeFrontEnd frontEnd;
+    FakeClock clock;
+    FakeSleeper sleeper{clock, events};
+    FakePump pump{events};
+    FakeBrowser browser{events};
+    std::shared_ptr<FakeTransferControl> inet = std::make_shared<FakeTransferControl>();
+    FakePageLoader pageLoader;
+    std::vector<bool> fileAccess;
+    Crawl crawl;
+};
+
+// The registry's maps as "url <- referrer" lines and plain URL lists, in insertion order.
+std::vector<std::string> ValidKeys();
+std::vector<std::string> BrokenKeys();
+std::vector<std::string> SkippedKeys();
+std::vector<std::string> OpenPages();
+// Every verdict in recording order as "valid url", "broken url", "skipped url" (from the log).
+std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd);
+
+}  // namespace quill::crawl_test

@@ -1,0 +1,307 @@
+// The browser over the real transfer engine against the loopback server and the local disk:
+// redirects, error statuses, refused connections, non-HTML answers, character sets, a body that
+// arrives in two parts, file: pages and the spelling of the address shown.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/curl_transfer_engine.h"
+#include "platform/web_browser.h"
+#include "support/loopback_http_server.h"
+
+namespace quill::platform {
+namespace {
+
+using test_support::HttpResponse;
+using test_support::LoopbackHttpServer;
+
+// Polls as the crawl does, yielding between polls; false if the load never ends (the engine's
+// own time-out ends every load long before).
+bool WaitForReadyState(Browser& browser, int state) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (browser.ReadyState() != state) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+bool WaitForComplete(PageLoad& load) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (!load.Complete()) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// A loopback port where nothing listens: bound but never listening, so connections are refused.
+class RefusingPort {
+  public:
+    RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(fd_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
+
+class WebBrowserNetworkTest : public ::testing::Test {
+  protected:
+    // Navigates and waits for the load to end.
+    void Show(const std::string& url) {
+        browser.Navigate(url);
+        ASSERT_TRUE(WaitForReadyState(browser, Browser::kReadyStateComplete)) << url;
+    }
+
+    LoopbackHttpServer server;
+    CurlTransferEngine engine;
+    SystemClock clock;
+    WebBrowser browser{engine, clock};
+};
+
+TEST_F(WebBrowserNetworkTest, LoadsAPageAndItsDocument) {
+    server.ServePage("/dir/index.html",
+                     "<title>Home</title><a href='next.html'>Next</a><img src='/logo.png'>");
+    Show(server.Url("/dir/index.html"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/dir/index.html"));
+    const auto document = browser.GetDocument();
+    EXPECT_EQ(document->title, "Home");
+    ASSERT_EQ(document->links.size(), 1u);
+    EXPECT_EQ(document->links[0].href, server.Url("/dir/next.html"));
+    EXPECT_EQ(document->images[0].src, server.Url("/logo.png"));
+    EXPECT_EQ(server.RequestCount("GET", "/dir/index.html"), 1);
+}
+
+// --- the address shown ---
+
+TEST_F(WebBrowserNetworkTest, AddressIsSpelledAsNavigatedWhenNotRedirected) {
+    server.ServePage("/", "<title>Root</title>");
+    server.ServePage("/page.html", "<title>Page</title>");
+    const std::string port = std::to_string(server.Port());
+    for (const std::string& url : {server.Origin(), server.Url("/page.html#Section"),
+                                   "HTTP://127.0.0.1:" + port + "/page.html",
+                                   server.Url("/./page.html"), server.Url("/page.html#")}) {
+        Show(url);
+        EXPECT_EQ(browser.LocationURL(), url);
+        EXPECT_TRUE(browser.GetDocument()->IsHtml()) << url;
+    }
+}
+
+TEST_F(WebBrowserNetworkTest, RedirectOnTheSameSiteShowsTheFinalAddress) {
+    server.ServeRedirect("/old", "/new/", 301);
+    server.ServeRedirect("/moved", server.Url("/new/"), 302);
+    server.ServePage("/new/", "<title>New</title>");
+    Show(server.Url("/old"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/new/"));
+    EXPECT_EQ(browser.GetDocument()->title, "New");
+    Show(server.Url("/moved#part"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/new/#part"));
+}
+
+TEST_F(WebBrowserNetworkTest, RedirectToAnotherSite) {
+    LoopbackHttpServer other;
+    other.ServePage("/there.html", "<title>Elsewhere</title>");
+    server.ServeRedirect("/away", other.Url("/there.html"), 307);
+    Show(server.Url("/away"));
+    EXPECT_EQ(browser.LocationURL(), other.Url("/there.html"));
+    EXPECT_EQ(browser.GetDocument()->title, "Elsewhere");
+}
+
+TEST_F(WebBrowserNetworkTest, RedirectLoopFails) {
+    server.ServeRedirect("/a", "/b");
+    server.ServeRedirect("/b", "/a");
+    Show(server.Url("/a"));
+    EXPECT_EQ(browser.LocationURL(), "about:neterror");
+}
+
+TEST_F(WebBrowserNetworkTest, TenRedirectsAreFollowedAndTheEleventhFails) {
+    for (int i = 0; i < 11; ++i) {
+        server.ServeRedirect("/r" + std::to_string(i), "/r" + std::to_string(i + 1));
+    }
+    server.ServePage("/r11", "<title>End</title>");
+    Show(server.Url("/r1"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/r11"));
+    Show(server.Url("/r0"));
+    EXPECT_EQ(browser.LocationURL(), "about:neterror");
+}
+
+// --- failures ---
+
+TEST_F(WebBrowserNetworkTest, ErrorStatusesEndOnTheErrorPage) {
+    server.ServeStatusLine("/broken", "HTTP/1.1 500 Internal Server Error");
+    for (const std::string path : {"/missing.html", "/broken"}) {
+        Show(server.Url(path));
+        EXPECT_EQ(browser.LocationURL(), "about:neterror") << path;
+        const auto document = browser.GetDocument();
+        EXPECT_TRUE(document->IsHtml());
+        EXPECT_NE(document->html.find(server.Url(path)), std::string::npos);
+        EXPECT_EQ(server.RequestCount("GET", path), 1) << "one GET, no HEAD";
+    }
+    EXPECT_NE(browser.GetDocument()->html.find("500 Internal Server Error"), std::string::npos);
+}
+
+TEST_F(WebBrowserNetworkTest, RefusedConnectionEndsOnTheErrorPage) {
+    RefusingPort nobody;
+    Show(nobody.Url("/"));
+    EXPECT_EQ(browser.LocationURL(), "about:neterror");
+}
+
+TEST_F(WebBrowserNetworkTest, UnsupportedAddressesEndOnTheErrorPage) {
+    for (const std::string url : {"javascript:void(0)", "mailto:a@b.example", "", "not a url"}) {
+        Show(url);
+        EXPECT_EQ(browser.LocationURL(), "about:neterror") << url;
+    }
+}
+
+// --- content ---
+
+TEST_F(WebBrowserNetworkTest, NonHtmlAnswerIsNotParsed) {
+    server.ServeFile("/report.pdf", "application/pdf", std::string(200000, '%'));
+    server.ServeFile("/plain", "text/plain", "<a href=x>not a link</a>");
+    Show(server.Url("/report.pdf"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/report.pdf"));
+    EXPECT_FALSE(browser.GetDocument()->IsHtml());
+    Show(server.Url("/plain"));
+    EXPECT_FALSE(browser.GetDocument()->IsHtml());
+}
+
+TEST_F(WebBrowserNetworkTest, PagesInWindows1252AndShiftJis) {
+    server.ServeFile("/fr.html", "text/html",
+                     "<meta charset=windows-1252><title>Men\xFC</title>"
+                     "<a href='caf\xE9.html'>Caf\xE9</a>");
+    server.ServeFile("/jp.html", "text/html; charset=Shift_JIS",
+                     "<title>\x83\x65\x83\x58\x83\x67</title><a href='\x93\xFA.html'>x</a>");
+    Show(server.Url("/fr.html"));
+    EXPECT_EQ(browser.GetDocument()->title, "Men\xC3\xBC");
+    EXPECT_EQ(browser.GetDocument()->links[0].href, server.Url("/caf%c3%a9.html"));
+    Show(server.Url("/jp.html"));
+    EXPECT_EQ(browser.GetDocument()->title, "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88");
+    EXPECT_EQ(browser.GetDocument()->links[0].href, server.Url("/%e6%97%a5.html"));
+}
+
+TEST_F(WebBrowserNetworkTest, SlowBodyGivesAPartialDocumentUntilItIsWhole) {
+    server.ServeInTwoParts("/slow.html", "text/html",
+                           "<title>Slow</title><a href='first.html'>first</a>",
+                           "<a href='second.html'>second</a>");
+    browser.Navigate(server.Url("/slow.html"));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (browser.GetDocument()->links.size() < 1 && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(browser.ReadyState(), WebBrowser::kReadyStateInteractive);
+    EXPECT_EQ(browser.LocationURL(), server.Url("/slow.html"));
+    const auto partial = browser.GetDocument();
+    EXPECT_EQ(partial->title, "Slow");
+    ASSERT_EQ(partial->links.size(), 1u);
+
+    server.Release("/slow.html");
+    ASSERT_TRUE(WaitForReadyState(browser, Browser::kReadyStateComplete));
+    EXPECT_EQ(browser.GetDocument()->links.size(), 2u);
+    EXPECT_EQ(partial->links.size(), 1u) << "a document handed out does not change";
+}
+
+TEST_F(WebBrowserNetworkTest, NavigatingAwayFromAStalledLoad) {
+    server.ServeNoReply("/stalled");
+    server.ServePage("/ok.html", "<title>OK</title>");
+    Show(server.Url("/ok.html"));
+    browser.Navigate(server.Url("/stalled"));
+    ASSERT_TRUE(server.WaitForRequest("/stalled"));
+    EXPECT_EQ(browser.ReadyState(), WebBrowser::kReadyStateLoading);
+    EXPECT_EQ(browser.LocationURL(), server.Url("/ok.html"));
+    Show(server.Url("/ok.html#again"));
+    EXPECT_EQ(browser.LocationURL(), server.Url("/ok.html#again"));
+}
+
+TEST_F(WebBrowserNetworkTest, LoadLooksAtAnotherPageWithoutShowingIt) {
+    server.ServePage("/shown.html", "<title>Shown</title>");
+    server.ServeRedirect("/other", "/other.html");
+    server.ServePage("/other.html", "<a name='part'></a>");
+    Show(server.Url("/shown.html"));
+    const std::shared_ptr<PageLoad> load = browser.Load(server.Url("/other#part"));
+    ASSERT_TRUE(WaitForComplete(*load));
+    EXPECT_EQ(load->LocationURL(), server.Url("/other.html#part"));
+    ASSERT_EQ(load->GetDocument()->anchors.size(), 1u);
+    EXPECT_EQ(browser.LocationURL(), server.Url("/shown.html"));
+    EXPECT_EQ(browser.GetDocument()->title, "Shown");
+}
+
+// --- file: pages ---
+
+class WebBrowserFileTest : public WebBrowserNetworkTest {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quill-pages-XXXXXX");
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        Write("index.html", "<title>On disk</title><a href='sub/b.html#x'>b</a>");
+        Write("notes.txt", "<a href=x>text</a>");
+        std::filesystem::create_directory(dir / "sub");
+        Write("sub/b.xhtml", "<html><body><a href='../index.html'>up</a></body></html>");
+        engine.SetFileAccess(true);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
+    std::string FileUrl(const std::string& name) const { return "file://" + (dir / name).string(); }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(WebBrowserFileTest, HtmlFileIsShownUnderItsOwnAddress) {
+    Show(FileUrl("index.html"));
+    EXPECT_EQ(browser.LocationURL(), FileUrl("index.html"));
+    const auto document = browser.GetDocument();
+    EXPECT_EQ(document->title, "On disk");
+    EXPECT_EQ(document->links[0].href, FileUrl("sub/b.html#x"));
+    Show(FileUrl("index.html#top"));
+    EXPECT_EQ(browser.LocationURL(), FileUrl("index.html#top"));
+}
+
+TEST_F(WebBrowserFileTest, HtmlIsToldByTheExtension) {
+    Show(FileUrl("sub/b.xhtml"));
+    EXPECT_TRUE(browser.GetDocument()->IsHtml());
+    EXPECT_EQ(browser.GetDocument()->links[0].href, FileUrl("index.html"));
+    Show(FileUrl("notes.txt"));
+    EXPECT_EQ(browser.LocationURL(), FileUrl("notes.txt"));
+    EXPECT_FALSE(browser.GetDocument()->IsHtml());
+}
+
+TEST_F(WebBrowserFileTest, MissingFileOrNoFileAccessEndsOnTheErrorPage) {
+    Show(FileUrl("missing.html"));
+    EXPECT_EQ(browser.LocationURL(), "about:neterror");
+    engine.SetFileAccess(false);
+    Show(FileUrl("index.html"));
+    EXPECT_EQ(browser.LocationURL(), "about:neterror");
+}
+
+}  // namespace
+}  // namespace quill::platform
