@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
 #include "probe/url_checker.h"
@@ -119,6 +120,9 @@ void Crawl::RunCrawl() {
         services_.browser.SetOffline(false);
         state_.startURL = frontEnd_.Text(TextControl::txtStartURL);
         VisitControl::SetBaseURL(frontEnd_.Text(TextControl::txtBaseURL));
+        if (services_.lookAhead != nullptr) {
+            services_.lookAhead->RunStarted(state_.startURL, CurrentWalkSettings());
+        }
 
         // The whole crawl happens inside this call; the start page is recorded last.
         const bool good = VisitPage(state_.startURL, true, loadTime);
@@ -132,6 +136,9 @@ void Crawl::RunCrawl() {
         }
         state_.currentDepth = 0;
         RecordStartPageAfterFailure(loadTime);
+    }
+    if (services_.lookAhead != nullptr) {
+        services_.lookAhead->RunEnded();
     }
 
     frontEnd_.SetCaption(CaptionControl::btnStartStop, "Start");
@@ -173,11 +180,13 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
     }
 
     const platform::Clock::TimePoint start = services_.clock.Now();
-    const auto elapsed = [&] { return platform::ElapsedSeconds(start, services_.clock.Now()); };
+    const std::optional<std::uint64_t> mark = MarkRequests();
+    const auto elapsed = [&] {
+        return LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
+    };
 
     // A URL with a fragment is settled by loading it, never by a probe.
-    if (url.find('#') == std::string::npos &&
-        !URLChecker::IsURLReachable(url, services_.sleeper, services_.pump)) {
+    if (!HoldsFragmentMark(url) && !URLChecker::IsURLReachable(url, services_.sleeper, pump_)) {
         loadTime = elapsed();
         return false;
     }
@@ -214,7 +223,7 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
     ShowDepth();
     bool result = true;
     const int maximumDepth = frontEnd_.MaximumDepth();
-    if (maximumDepth == 0 || state_.currentDepth <= maximumDepth) {
+    if (WithinMaximumDepth(state_.currentDepth, maximumDepth)) {
         LinkStatistics::AddOpenPage(url);
         try {
             result = parseDoc(browser);
@@ -243,6 +252,10 @@ bool Crawl::parseDoc(platform::Browser& linkBrowser) {
         return true;
     }
     frontEnd_.SetCaption(CaptionControl::lblDocTitle, document->title);
+    if (services_.lookAhead != nullptr) {
+        services_.lookAhead->PageWalked(*document, pageURL, state_.currentDepth,
+                                        CurrentWalkSettings(), &Crawl::SeenBefore);
+    }
 
     // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
     if (frontEnd_.Value(CheckControl::chkImages)) {
@@ -275,8 +288,9 @@ bool Crawl::CheckLink(const std::string& url, int& loadTime) {
         return true;
     }
     const platform::Clock::TimePoint start = services_.clock.Now();
-    const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, services_.pump);
-    loadTime = platform::ElapsedSeconds(start, services_.clock.Now());
+    const std::optional<std::uint64_t> mark = MarkRequests();
+    const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, pump_);
+    loadTime = LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
     return reachable;
 }
 
@@ -321,8 +335,45 @@ void Crawl::ShowDepth() {
 
 void Crawl::PumpThreeTimes() {
     for (int i = 0; i < kPumpsPerPass; ++i) {
-        services_.pump.PumpEvents();
+        pump_.PumpEvents();
     }
+}
+
+void Crawl::ObservedPump::PumpEvents() {
+    crawl_.services_.pump.PumpEvents();
+    if (crawl_.services_.lookAhead != nullptr) {
+        crawl_.services_.lookAhead->SettingsChanged(crawl_.CurrentWalkSettings());
+    }
+}
+
+WalkSettings Crawl::CurrentWalkSettings() {
+    WalkSettings settings;
+    settings.images = frontEnd_.Value(CheckControl::chkImages);
+    settings.applets = frontEnd_.Value(CheckControl::chkApplets);
+    settings.scriptsAndStyles = frontEnd_.Value(CheckControl::chkJSStyle);
+    settings.links = frontEnd_.Value(CheckControl::chkLinks);
+    settings.frames = frontEnd_.Value(CheckControl::chkFrames);
+    settings.forms = frontEnd_.Value(CheckControl::chkForms);
+    settings.maximumDepth = frontEnd_.MaximumDepth();
+    settings.scope = VisitControl::CurrentScope();
+    settings.running = state_.running;
+    return settings;
+}
+
+std::optional<std::uint64_t> Crawl::MarkRequests() {
+    if (services_.lookAhead == nullptr) {
+        return std::nullopt;
+    }
+    return services_.lookAhead->MarkRequests();
+}
+
+int Crawl::LoadSeconds(const std::optional<std::uint64_t>& mark, int measured) {
+    if (mark && services_.lookAhead != nullptr) {
+        if (const std::optional<int> served = services_.lookAhead->ServedSeconds(*mark)) {
+            return *served;
+        }
+    }
+    return measured;
 }
 
 }  // namespace quill

@@ -4,13 +4,16 @@
 // components.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "crawl/crawl_front_end.h"
+#include "crawl/walk_observer.h"
 #include "platform/browser.h"
 #include "platform/clock.h"
 #include "platform/document.h"
@@ -30,6 +33,9 @@ struct CrawlServices {
     platform::EventPump& pump;
     // Switches the answering of file: URLs; the run turns it on when it starts from a file: URL.
     std::function<void(bool)> setFileAccess = [](bool) {};
+    // The look-ahead that fetches ahead of the walk, told what the walk does; null for none. Not
+    // owned.
+    WalkObserver* lookAhead = nullptr;
 };
 
 // The fields of the crawl state that a run resets and updates.
@@ -49,6 +55,9 @@ enum LinkStatus : int { kLinkValid = 0, kLinkBroken = -1, kLinkSkipped = 1 };
 class Crawl {
   public:
     Crawl(CrawlFrontEnd& frontEnd, CrawlServices services);
+
+    Crawl(const Crawl&) = delete;
+    Crawl& operator=(const Crawl&) = delete;
 
     // The Start/Stop button: starts a run that ends when the crawl is done, or, while the caption
     // reads "Stop", asks the running crawl to stop.
@@ -92,16 +101,28 @@ class Crawl {
         std::shared_ptr<const platform::Document> document;
     };
 
+    // The front end's pump as the waits use it; tells the look-ahead after every pass, since the
+    // user's changes come in through the events.
+    class ObservedPump final : public platform::EventPump {
+      public:
+        explicit ObservedPump(Crawl& crawl) : crawl_(crawl) {}
+        void PumpEvents() override;
+
+      private:
+        Crawl& crawl_;
+    };
+
     void RunCrawl();
     void RecordStartPageAfterFailure(int loadTime);
     void ShowCount(CaptionControl label, int count);
     void ShowDepth();
     void PumpThreeTimes();
 
-    // One resolving walker (scripts, style sheets, forms) over the raw URLs it reads.
-    template <typename Element, typename RawUrl>
+    // One resolving walker (scripts, style sheets, forms) over the URLs its elements give; an
+    // element without one is passed over.
+    template <typename Element, typename ElementUrl>
     void VerifyAsWritten(const std::vector<Element>& elements, const std::string& pageURL,
-                         RawUrl rawUrl, bool skipEmpty, bool honourStop);
+                         ElementUrl elementUrl, bool honourStop);
     // Steps of a link from the seen-before test to the advisory.
     void HandleLink(const platform::Document& document, const std::string& pageURL,
                     const platform::LinkElement& link, const std::string& url,
@@ -114,9 +135,18 @@ class Crawl {
     static bool HoldsFragment(const platform::Document& document, const std::string& fragment);
     static bool SeenBefore(const std::string& url);
 
+    // The settings the walk reads as it goes, as they are now.
+    WalkSettings CurrentWalkSettings();
+    // Opens a load-time measurement with the look-ahead; nothing without one.
+    std::optional<std::uint64_t> MarkRequests();
+    // The load time of what the walk did since start and mark: the look-ahead's when it served
+    // every request, else `measured`.
+    int LoadSeconds(const std::optional<std::uint64_t>& mark, int measured);
+
     CrawlFrontEnd& frontEnd_;
     CrawlServices services_;
     CrawlState state_;
+    ObservedPump pump_{*this};
     bool inRun_ = false;
     // Pages loaded for fragment look-ups in this run, by address without fragment.
     std::map<std::string, FragmentPage> fragmentPages_;

@@ -1,10 +1,12 @@
 // The walkers that carry the crawl from page to page: hyperlinks (with their fragments) and frames.
 // Each new URL gets its visit mode from the crawl scope and is followed, checked or skipped.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
+#include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
 #include "scope/visit_control.h"
@@ -27,7 +29,7 @@ void Crawl::CheckHyperlinks(const platform::Document& document, const std::strin
         const platform::LinkElement& link = document.links[i];
         try {
             const std::string hash = link.hash;
-            const std::string url = link.href;
+            const std::string url = LinkURL(link);
             HandleLink(document, pageURL, link, url, hash);
         } catch (const RunFailure&) {
             throw;  // Came out of the walk of a page further down: it ends the run.
@@ -54,7 +56,7 @@ void Crawl::HandleLink(const platform::Document& document, const std::string& pa
     if (visitMode == VisitControl::kFollow || visitMode == VisitControl::kCheckOnly) {
         int loadTime = 0;
         bool good = false;
-        if (url.find('#') != std::string::npos) {
+        if (HoldsFragmentMark(url)) {
             good = JudgeFragmentLink(document, pageURL, url, hash, loadTime);
         } else {
             good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime);
@@ -71,14 +73,14 @@ bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::str
     loadTime = 0;
     const std::string fragment =
         DecodeFragment(hash.empty() ? url.substr(url.find('#') + 1) : hash.substr(1));
-    const std::string address = WithoutFragment(url);
-    if (address == WithoutFragment(pageURL)) {
+    const std::optional<std::string> address = FragmentPageAddress(url, pageURL);
+    if (!address) {
         // An empty fragment names the top of the page, which is always there.
         return fragment.empty() || HoldsFragment(document, fragment);
     }
     // A fragment of another page is looked for in that page, which must load.
     const std::shared_ptr<const platform::Document> target =
-        FragmentPageDocument(address, loadTime);
+        FragmentPageDocument(*address, loadTime);
     return target && (fragment.empty() || HoldsFragment(*target, fragment));
 }
 
@@ -90,6 +92,7 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
         return known->second.loaded ? known->second.document : nullptr;
     }
 
+    const std::optional<std::uint64_t> mark = MarkRequests();
     const std::shared_ptr<platform::PageLoad> load = services_.pageLoader.Load(pageAddress);
     if (!load) {
         loadTime = 0;
@@ -107,13 +110,13 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
         }
         if (!state_.running) {
             // Not kept: a stopped load says nothing about the page.
-            loadTime = load->DurationSeconds();
+            loadTime = LoadSeconds(mark, load->DurationSeconds());
             return nullptr;
         }
         services_.sleeper.Sleep(kWaitMilliseconds);
         PumpThreeTimes();
     }
-    loadTime = load->DurationSeconds();
+    loadTime = LoadSeconds(mark, load->DurationSeconds());
 
     FragmentPage page;
     page.loaded = load->LocationURL() != kNetErrorLocation;
@@ -142,7 +145,7 @@ void Crawl::CheckFrames(const platform::Document& document, const std::string& p
     std::vector<std::string> frameURLs;
     frameURLs.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (int i = 0; i < count; ++i) {
-        frameURLs.push_back(document.frames[i].locationHref);
+        frameURLs.push_back(FrameURL(document.frames[i]));
     }
 
     for (int i = 0; i < count; ++i) {

@@ -1,14 +1,47 @@
 #include "crawl/live_services.h"
 
+#include <algorithm>
+
 namespace quill {
 
-LiveComponents::LiveComponents()
-    : browser_(engine_, clock_), inet_(std::make_shared<platform::EngineTransferControl>(engine_)) {}
+LiveComponents::LiveComponents(LookAheadSettings lookAhead)
+    : settings_(lookAhead),
+      lookAhead_(MakeLookAhead(engine_, clock_, settings_)),
+      browser_(WalkEngine(), clock_),
+      inet_(std::make_shared<platform::EngineTransferControl>(WalkEngine())) {
+    engine_.SetConnectionLimits(std::max(1, settings_.connections),
+                                std::max(1, settings_.connectionsPerHost));
+}
+
+std::unique_ptr<LookAhead> LiveComponents::MakeLookAhead(platform::CurlTransferEngine& engine,
+                                                         const platform::Clock& clock,
+                                                         const LookAheadSettings& settings) {
+    if (!settings.enabled) {
+        return nullptr;
+    }
+    LookAheadLimits limits;
+    limits.connections = std::max(1, settings.connections);
+    limits.connectionsPerHost = std::max(1, settings.connectionsPerHost);
+    limits.maxBodyBytes = settings.maxBodyBytes;
+    return std::make_unique<LookAhead>(engine, clock, limits);
+}
+
+platform::TransferEngine& LiveComponents::WalkEngine() {
+    if (lookAhead_) {
+        return *lookAhead_;
+    }
+    return engine_;
+}
 
 CrawlServices LiveComponents::Services(platform::Sleeper& sleeper, platform::EventPump& pump) {
-    return CrawlServices{browser_, inet_, browser_, clock_, sleeper, pump, [this](bool allowed) {
-                             engine_.SetFileAccess(allowed);
-                         }};
+    return CrawlServices{browser_,
+                         inet_,
+                         browser_,
+                         clock_,
+                         sleeper,
+                         pump,
+                         [this](bool allowed) { engine_.SetFileAccess(allowed); },
+                         lookAhead_.get()};
 }
 
 }  // namespace quill

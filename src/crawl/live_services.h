@@ -1,11 +1,14 @@
-// The real platform components a front end runs the crawl on: the libcurl transfer engine, our web
-// browser over it, the transfer control the URL probe drives and the system clock. A front end
-// owns one LiveComponents for as long as its Crawl and hands Services() to the Crawl.
+// The real platform components a front end runs the crawl on: the libcurl transfer engine, the
+// look-ahead that fetches ahead of the walk over it, our web browser and the transfer control the
+// URL probe drives (both over the look-ahead), and the system clock. A front end owns one
+// LiveComponents for as long as its Crawl and hands Services() to the Crawl.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "crawl/crawl.h"
+#include "crawl/lookahead.h"
 #include "platform/clock.h"
 #include "platform/curl_transfer_engine.h"
 #include "platform/transfer_control.h"
@@ -14,9 +17,20 @@
 
 namespace quill {
 
+// How the crawl uses the network: with or without the look-ahead, and how much of it.
+struct LookAheadSettings {
+    bool enabled = true;
+    // Connections open at once, in all and to one host (values below 1 count as 1); the limits
+    // hold for the look-ahead and the walk together.
+    int connections = 128;
+    int connectionsPerHost = 32;
+    // Page bodies the look-ahead holds for the walk.
+    std::size_t maxBodyBytes = std::size_t{256} * 1024 * 1024;
+};
+
 class LiveComponents {
   public:
-    LiveComponents();
+    explicit LiveComponents(LookAheadSettings lookAhead = {});
 
     LiveComponents(const LiveComponents&) = delete;
     LiveComponents& operator=(const LiveComponents&) = delete;
@@ -28,12 +42,22 @@ class LiveComponents {
     // The browser, e.g. to show the page it loads: SetObserver on it.
     platform::WebBrowser& Browser() { return browser_; }
     const platform::Clock& Clock() const { return clock_; }
+    // Null when the look-ahead is off.
+    LookAhead* LookAheadOrNull() { return lookAhead_.get(); }
+    const LookAheadSettings& Settings() const { return settings_; }
 
   private:
-    // Declared first: the browser and the control use the engine and the clock until they are
-    // gone.
+    static std::unique_ptr<LookAhead> MakeLookAhead(platform::CurlTransferEngine& engine,
+                                                    const platform::Clock& clock,
+                                                    const LookAheadSettings& settings);
+    // What the browser and the probe start their requests through.
+    platform::TransferEngine& WalkEngine();
+
+    const LookAheadSettings settings_;
+    // Declared in this order: each component uses those above it until it is gone.
     platform::CurlTransferEngine engine_;
     platform::SystemClock clock_;
+    std::unique_ptr<LookAhead> lookAhead_;
     platform::WebBrowser browser_;
     std::shared_ptr<platform::EngineTransferControl> inet_;
 };

@@ -10,16 +10,14 @@ namespace quill {
 
 inline bool ResultListLess(const std::string& a, const std::string& b) {
     const bool foldedLess = std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-            return std::tolower(x) < std::tolower(y);
-        });
+        a.begin(), a.end(), b.begin(), b.end(),
+        [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
     if (foldedLess) {
         return true;
     }
     const bool foldedGreater = std::lexicographical_compare(
-        b.begin(), b.end(), a.begin(), a.end(), [](unsigned char x, unsigned char y) {
-            return std::tolower(x) < std::tolower(y);
-        });
+        b.begin(), b.end(), a.begin(), a.end(),
+        [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
     return !foldedGreater && a < b;
 }
 

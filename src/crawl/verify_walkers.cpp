@@ -1,12 +1,13 @@
 // The walkers that verify what a page uses without following it: images, applets, scripts, style
 // sheets and form actions. Each takes one URL per element, leaves out URLs this run has met, checks
 // the rest with the HEAD probe and records the verdict under the page.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
-#include "crawl/page_urls.h"
+#include "crawl/element_urls.h"
 
 namespace quill {
 
@@ -17,8 +18,7 @@ void Crawl::CheckImages(const platform::Document& document, const std::string& p
             return;
         }
         const platform::ImageElement& image = document.images[i];
-        // The document reports an image's src absolute; an empty one is checked like any other.
-        const std::string url = image.src;
+        const std::string url = ImageURL(image);
         if (SeenBefore(url)) {
             continue;
         }
@@ -37,14 +37,7 @@ void Crawl::CheckApplets(const platform::Document& document, const std::string& 
         if (!state_.running) {
             return;
         }
-        const platform::AppletElement& applet = document.applets[i];
-        const std::string base = DirectoryURL(applet.BaseHref);
-        std::string url;
-        try {
-            url = base + applet.Archive();
-        } catch (const platform::MissingProperty&) {
-            url = base + applet.codeBase + applet.code;
-        }
+        const std::string url = AppletURL(document.applets[i]);
         if (SeenBefore(url)) {
             continue;
         }
@@ -54,19 +47,19 @@ void Crawl::CheckApplets(const platform::Document& document, const std::string& 
     }
 }
 
-template <typename Element, typename RawUrl>
+template <typename Element, typename ElementUrl>
 void Crawl::VerifyAsWritten(const std::vector<Element>& elements, const std::string& pageURL,
-                            RawUrl rawUrl, bool skipEmpty, bool honourStop) {
+                            ElementUrl elementUrl, bool honourStop) {
     const int count = static_cast<int>(elements.size());
     for (int i = 0; i < count; ++i) {
         if (honourStop && !state_.running) {
             return;
         }
-        const std::string raw = rawUrl(elements[i]);
-        if (skipEmpty && raw.empty()) {
+        const std::optional<std::string> found = elementUrl(elements[i], pageURL);
+        if (!found) {
             continue;
         }
-        const std::string url = ResolveAsWritten(raw, pageURL);
+        const std::string& url = *found;
         if (SeenBefore(url)) {
             continue;
         }
@@ -79,22 +72,21 @@ void Crawl::VerifyAsWritten(const std::vector<Element>& elements, const std::str
 // Scripts and style sheets do not look at the running flag: after a Stop they still check the rest
 // of their page's collection.
 void Crawl::CheckScripts(const platform::Document& document, const std::string& pageURL) {
-    VerifyAsWritten(
-        document.scripts, pageURL, [](const platform::ScriptElement& s) { return s.src; },
-        /*skipEmpty=*/true, /*honourStop=*/false);
+    VerifyAsWritten(document.scripts, pageURL, ScriptURL, /*honourStop=*/false);
 }
 
 void Crawl::CheckStyleSheets(const platform::Document& document, const std::string& pageURL) {
-    VerifyAsWritten(
-        document.styleSheets, pageURL, [](const platform::StyleSheetElement& s) { return s.href; },
-        /*skipEmpty=*/true, /*honourStop=*/false);
+    VerifyAsWritten(document.styleSheets, pageURL, StyleSheetURL, /*honourStop=*/false);
 }
 
 // A form without an action is checked under its page's directory.
 void Crawl::CheckForms(const platform::Document& document, const std::string& pageURL) {
     VerifyAsWritten(
-        document.forms, pageURL, [](const platform::FormElement& f) { return f.action; },
-        /*skipEmpty=*/false, /*honourStop=*/true);
+        document.forms, pageURL,
+        [](const platform::FormElement& form, const std::string& page) {
+            return std::optional<std::string>(FormURL(form, page));
+        },
+        /*honourStop=*/true);
 }
 
 }  // namespace quill

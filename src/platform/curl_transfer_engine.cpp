@@ -271,15 +271,32 @@ void CurlTransferEngine::RememberContentLengths(const Transfer& transfer) {
     RememberContentLength(transfer.EffectiveURL(), length);
 }
 
+void CurlTransferEngine::SetConnectionLimits(int total, int perHost) {
+    {
+        std::lock_guard lock(pendingMutex_);
+        newConnectionLimits_ = std::pair{std::max(0, total), std::max(0, perHost)};
+    }
+    waker_->Wake();
+}
+
 void CurlTransferEngine::Run() {
     for (;;) {
         std::vector<std::shared_ptr<Transfer>> incoming;
+        std::optional<std::pair<int, int>> limits;
         {
             std::lock_guard lock(pendingMutex_);
             if (stopping_) {
                 break;
             }
             incoming.swap(pending_);
+            limits.swap(newConnectionLimits_);
+        }
+        if (limits) {
+            // The multi handle is the worker's alone, so the limits are set here.
+            curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS,
+                              static_cast<long>(limits->first));
+            curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS,
+                              static_cast<long>(limits->second));
         }
         for (const auto& transfer : incoming) {
             AddJob(transfer);

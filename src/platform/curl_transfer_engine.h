@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/transfer_engine.h"
@@ -43,6 +44,10 @@ class CurlTransferEngine final : public TransferEngine {
     std::optional<long long> KnownContentLength(const std::string& url) const override;
     void ForgetKnownContentLengths();
 
+    // At most `total` connections open at once, and `perHost` to one host; requests beyond wait
+    // for a connection. 0 lifts a limit (the default). Applies to requests from now on.
+    void SetConnectionLimits(int total, int perHost);
+
   private:
     struct Job;
     class Waker;
@@ -69,6 +74,8 @@ class CurlTransferEngine final : public TransferEngine {
     std::mutex pendingMutex_;
     std::vector<std::shared_ptr<Transfer>> pending_;
     bool stopping_ = false;
+    // Limits waiting to be set on the multi handle by the worker.
+    std::optional<std::pair<int, int>> newConnectionLimits_;
 
     // Used by the worker thread only, once it runs.
     CURLM* multi_ = nullptr;

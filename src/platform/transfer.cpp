@@ -149,6 +149,7 @@ void Transfer::AppendBody(const char* data, std::size_t size) {
 }
 
 void Transfer::Finish(TimePoint when, const std::string& error) {
+    std::vector<std::function<void()>> callbacks;
     {
         std::lock_guard lock(mutex_);
         if (finished_) {
@@ -161,8 +162,80 @@ void Transfer::Finish(TimePoint when, const std::string& error) {
             header_.clear();
             status_ = 0;
         }
+        callbacks.swap(finishedCallbacks_);
     }
     changed_.notify_all();
+    for (const auto& callback : callbacks) {
+        callback();
+    }
+}
+
+void Transfer::FinishAsCopyOf(const Transfer& source) {
+    if (&source == this) {
+        return;
+    }
+    bool headersReceived = false;
+    bool headerComplete = false;
+    std::string header;
+    int status = 0;
+    std::string effectiveUrl;
+    std::string contentType;
+    std::optional<long long> contentLength;
+    std::string body;
+    std::string error;
+    std::optional<TimePoint> started;
+    std::optional<TimePoint> ended;
+    {
+        std::lock_guard lock(source.mutex_);
+        headersReceived = source.headersReceived_;
+        headerComplete = source.headerComplete_;
+        header = source.header_;
+        status = source.status_;
+        effectiveUrl = source.effectiveUrl_;
+        contentType = source.contentType_;
+        contentLength = source.contentLength_;
+        body = source.body_;
+        error = source.error_;
+        started = source.started_;
+        ended = source.ended_;
+    }
+    std::vector<std::function<void()>> callbacks;
+    {
+        std::lock_guard lock(mutex_);
+        if (finished_) {
+            return;
+        }
+        finished_ = true;
+        headersReceived_ = headersReceived;
+        headerComplete_ = headerComplete;
+        header_ = std::move(header);
+        status_ = status;
+        effectiveUrl_ = std::move(effectiveUrl);
+        contentType_ = std::move(contentType);
+        contentLength_ = contentLength;
+        body_ = std::move(body);
+        error_ = std::move(error);
+        if (started) {
+            started_ = started;
+        }
+        ended_ = ended ? ended : std::optional<TimePoint>(std::chrono::steady_clock::now());
+        callbacks.swap(finishedCallbacks_);
+    }
+    changed_.notify_all();
+    for (const auto& callback : callbacks) {
+        callback();
+    }
+}
+
+void Transfer::WhenFinished(std::function<void()> callback) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!finished_) {
+            finishedCallbacks_.push_back(std::move(callback));
+            return;
+        }
+    }
+    callback();
 }
 
 }  // namespace quill::platform

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quill::platform {
 
@@ -63,6 +64,11 @@ class Transfer {
     void Cancel();
     bool CancelRequested() const;
 
+    // Runs `callback` once, when the request has finished: at once on this thread when it has
+    // already, otherwise on the thread that finishes it, right after. It must not block, and it
+    // must not hold the transfer itself (that would keep it alive until it finishes).
+    void WhenFinished(std::function<void()> callback);
+
     // --- write side (the engine, or a fake engine in tests) ---
     void MarkStarted(TimePoint when);
     // Called (outside the lock) on every Cancel(), so the engine can wake up and drop the request.
@@ -78,6 +84,10 @@ class Transfer {
     // Ends the request; later calls are ignored. A request that fails before the header block of
     // its last response was complete keeps no header: a half-received response is no response.
     void Finish(TimePoint when, const std::string& error = "");
+    // Ends the request with the outcome of another, finished one, for a transfer that stands in
+    // for it: its last response (header block, status, address, type, length, body), its error and
+    // its start and end. Ignored when this one has finished already.
+    void FinishAsCopyOf(const Transfer& source);
 
   private:
     const TransferRequest request_;
@@ -98,6 +108,7 @@ class Transfer {
     std::string error_;
     std::optional<TimePoint> started_;
     std::optional<TimePoint> ended_;
+    std::vector<std::function<void()>> finishedCallbacks_;
 };
 
 }  // namespace quill::platform

@@ -2,23 +2,23 @@
 
 namespace quill::platform {
 
-namespace {
-// The control's standard request time-out.
-constexpr long kControlTimeoutSeconds = 60;
-}  // namespace
-
 EngineTransferControl::EngineTransferControl(TransferEngine& engine) : engine_(engine) {}
+
+TransferRequest EngineTransferControl::RequestFor(const std::string& url,
+                                                  const std::string& operation) {
+    TransferRequest request;
+    request.url = url;
+    request.method = operation;
+    request.followRedirects = false;
+    request.timeoutSeconds = kRequestTimeoutSeconds;
+    return request;
+}
 
 void EngineTransferControl::Execute(const std::string& url, const std::string& operation) {
     if (current_) {
         current_->Cancel();
     }
-    TransferRequest request;
-    request.url = url;
-    request.method = operation;
-    request.followRedirects = false;
-    request.timeoutSeconds = kControlTimeoutSeconds;
-    current_ = engine_.Start(request);
+    current_ = engine_.Start(RequestFor(url, operation));
 }
 
 bool EngineTransferControl::StillExecuting() {

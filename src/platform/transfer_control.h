@@ -10,7 +10,7 @@
 namespace quill::platform {
 
 class TransferControl {
-public:
+  public:
     virtual ~TransferControl() = default;
     // Starts the request (operation "HEAD" or "GET") and returns at once; a request still running
     // is abandoned.
@@ -22,13 +22,19 @@ public:
 
 // The transfer control over the program's transfer engine.
 class EngineTransferControl final : public TransferControl {
-public:
+  public:
+    // The control's standard request time-out.
+    static constexpr long kRequestTimeoutSeconds = 60;
+
+    // The request Execute sends for url and operation: redirects are never followed.
+    static TransferRequest RequestFor(const std::string& url, const std::string& operation);
+
     explicit EngineTransferControl(TransferEngine& engine);
     void Execute(const std::string& url, const std::string& operation) override;
     bool StillExecuting() override;
     std::string GetHeader() override;
 
-private:
+  private:
     TransferEngine& engine_;
     std::shared_ptr<Transfer> current_;
 };

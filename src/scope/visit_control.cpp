@@ -5,14 +5,8 @@
 namespace quill::VisitControl {
 namespace {
 
-struct Scope {
-    std::string baseURL;
-    bool followExternal = false;
-    std::vector<std::string> excludedExtensions;
-};
-
-Scope& TheScope() {
-    static Scope scope;
+ScopeSettings& TheScope() {
+    static ScopeSettings scope;
     return scope;
 }
 
@@ -69,7 +63,10 @@ void ClearExcludedExtensions() {
 }
 
 int GetVisitMode(const std::string& url, const std::string& referrer) {
-    const Scope& scope = TheScope();
+    return VisitModeFor(TheScope(), url, referrer);
+}
+
+int VisitModeFor(const ScopeSettings& scope, const std::string& url, const std::string& referrer) {
     int provisional;
     if (BeginsWith(url, scope.baseURL)) {
         provisional = kFollow;
@@ -87,6 +84,9 @@ int GetVisitMode(const std::string& url, const std::string& referrer) {
     return HasCrawledScheme(url) ? provisional : kSkip;
 }
 
+ScopeSettings CurrentScope() {
+    return TheScope();
+}
 const std::string& BaseURL() {
     return TheScope().baseURL;
 }

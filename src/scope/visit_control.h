@@ -10,6 +10,19 @@ namespace quill::VisitControl {
 
 enum VisitMode : int { kSkip = 0, kFollow = 1, kCheckOnly = 2 };
 
+// The three pieces of state the scope test reads, as values: the module's own state, or a copy of
+// it taken on the crawl's thread for the look-ahead to use on another.
+struct ScopeSettings {
+    std::string baseURL;
+    bool followExternal = false;
+    std::vector<std::string> excludedExtensions;
+
+    bool operator==(const ScopeSettings&) const = default;
+};
+
+// The scope test itself, over the given state; GetVisitMode is this over the module's state.
+int VisitModeFor(const ScopeSettings& scope, const std::string& url, const std::string& referrer);
+
 void ResetVisitControl();
 void SetBaseURL(const std::string& url);
 void SetFollowExternal(bool flag);
@@ -18,6 +31,7 @@ void ClearExcludedExtensions();
 int GetVisitMode(const std::string& url, const std::string& referrer);
 
 // Read access, for the look-ahead and for tests.
+ScopeSettings CurrentScope();
 const std::string& BaseURL();
 bool FollowExternal();
 const std::vector<std::string>& ExcludedExtensions();
