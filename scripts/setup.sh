@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libcurl4-openssl-dev libgumbo-dev
-    qt6-base-dev libqt6svg6-dev
+    qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
 )

@@ -1,0 +1,56 @@
+// The command line of quillorbane-cli: its options, read into the values the window's controls
+// would hold. Pure: reads only the argument list, so every option and every bad value is testable.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quill::cli {
+
+// The extensions that are checked but never walked, as "Use Defaults" fills the window's list.
+const std::vector<std::string>& DefaultExcludedExtensions();
+
+struct CliOptions {
+    std::string startUrl;
+    // Empty optional: derived from the start URL as the window derives it.
+    std::optional<std::string> baseUrl;
+    int timeoutSeconds = 60;
+    int maxDepth = 0;  // 0 = unlimited
+    bool external = true;
+    bool images = true;
+    bool applets = true;
+    bool scriptsAndStyles = true;
+    bool links = true;
+    bool frames = true;
+    bool forms = true;
+    std::vector<std::string> excludedExtensions = DefaultExcludedExtensions();
+    std::string reportPath;  // empty: no report file
+    // Fetching ahead of the walk; the counts are left to the crawl's defaults unless given.
+    bool lookAhead = true;
+    std::optional<int> connections;
+    std::optional<int> connectionsPerHost;
+};
+
+enum class CliCommand { kCrawl, kHelp, kVersion, kUsageError };
+
+struct ParsedCommandLine {
+    CliCommand command = CliCommand::kCrawl;
+    CliOptions options;
+    // For kUsageError: one line naming the bad option or value, without the program name.
+    std::string error;
+};
+
+// args excludes the program name. Options and the start URL may come in any order; "--" ends
+// the options; "--name=value" and "--name value" are both accepted. --help and --version win
+// over whatever follows them.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The base URL the window puts in its "Base URL" box for a start URL: up to and including the
+// last "/" when the text holds more than two, else the whole text.
+std::string DeriveBaseURL(const std::string& startUrl);
+
+std::string UsageText();
+std::string VersionText();
+
+}  // namespace quill::cli

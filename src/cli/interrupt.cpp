@@ -1,0 +1,96 @@
+#include "cli/interrupt.h"
+
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace quill::cli {
+
+namespace {
+
+// A signal handler can reach nothing but a global, and only one that is lock-free atomic.
+std::atomic<int> interruptCount{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+    if (interruptCount.fetch_add(1) >= 1) {
+        // Leave the terminal on a fresh line, then quit without running anything else.
+        const char newline = '\n';
+        const ssize_t ignored = ::write(STDERR_FILENO, &newline, 1);
+        (void)ignored;
+        ::_exit(130);
+    }
+}
+
+}  // namespace
+
+void InterruptRequests::InstallHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Calls of other threads go on; a sleep of the crawl's thread ends all the same, since
+    // nanosleep is never restarted, so the Stop is seen without delay.
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+int InterruptRequests::Count() {
+    return interruptCount.load();
+}
+
+void InterruptRequests::Raise() {
+    interruptCount.fetch_add(1);
+}
+
+bool InterruptRequests::Pending() const {
+    return Count() > taken_;
+}
+
+void InterruptRequests::Take() {
+    taken_ = Count();
+}
+
+InterruptsHeldBack::InterruptsHeldBack() {
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    ::pthread_sigmask(SIG_BLOCK, &interrupt, &previous_);
+}
+
+InterruptsHeldBack::~InterruptsHeldBack() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void InterruptibleSleeper::Sleep(int milliseconds) {
+    if (milliseconds <= 0 || requests_.Pending()) {
+        return;
+    }
+    timespec remaining{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    // Ends early when a signal arrives; a Ctrl-C then reaches the pump right away.
+    while (::nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+        if (requests_.Pending()) {
+            return;
+        }
+    }
+}
+
+InterruptPump::InterruptPump(InterruptRequests& requests, std::function<bool()> stopIsOffered)
+    : requests_(requests), stopIsOffered_(std::move(stopIsOffered)) {}
+
+void InterruptPump::SetStopEntry(std::function<void()> clickStartStop) {
+    clickStartStop_ = std::move(clickStartStop);
+}
+
+void InterruptPump::PumpEvents() {
+    if (!requests_.Pending() || !clickStartStop_ || !stopIsOffered_()) {
+        return;
+    }
+    requests_.Take();
+    stopped_ = true;
+    clickStartStop_();
+}
+
+}  // namespace quill::cli

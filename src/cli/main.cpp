@@ -1,0 +1,151 @@
+// quillorbane-cli: reads the command line, runs one crawl on the live components with the terminal
+// front end, prints the result lists and writes the report file.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "advisories/syntax_checker.h"
+#include "cli/cli_options.h"
+#include "cli/exit_status.h"
+#include "cli/interrupt.h"
+#include "cli/start_location.h"
+#include "cli/terminal_front_end.h"
+#include "crawl/crawl.h"
+#include "crawl/live_services.h"
+#include "crawl/report_file.h"
+#include "scope/visit_control.h"
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+    std::cerr << "quillorbane-cli: " << message << "\n";
+    return status;
+}
+
+int UsageFailure(const std::string& message) {
+    std::cerr << "quillorbane-cli: " << message << "\n"
+              << "Try 'quillorbane-cli --help' for more information.\n";
+    return quill::cli::kExitUsage;
+}
+
+std::string ReportFailure(const std::string& path, const std::string& reason) {
+    return "cannot write the report file '" + path + "': " + reason;
+}
+
+// Whether the report file can be created, found out before a long crawl and without leaving a
+// trace: a file made for the test is removed again, an existing one is not truncated.
+std::string ReportPathProblem(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
+        return "";
+    }
+    if (errno == EEXIST) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+            return "";
+        }
+    }
+    return std::strerror(errno);
+}
+
+int TerminalWidth() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quill;
+    using namespace quill::cli;
+
+    const ParsedCommandLine parsed =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.command) {
+        case CliCommand::kHelp:
+            std::cout << UsageText();
+            return kExitClean;
+        case CliCommand::kVersion:
+            std::cout << VersionText();
+            return kExitClean;
+        case CliCommand::kUsageError:
+            return UsageFailure(parsed.error);
+        case CliCommand::kCrawl:
+            break;
+    }
+    const CliOptions& options = parsed.options;
+
+    const StartLocation start = ResolveStartLocation(options.startUrl);
+    if (!start.error.empty()) {
+        return UsageFailure(start.error);
+    }
+    const std::string baseUrl = options.baseUrl.value_or(DeriveBaseURL(start.url));
+    if (!options.reportPath.empty()) {
+        if (const std::string problem = ReportPathProblem(options.reportPath); !problem.empty()) {
+            return Fail(kExitReport, ReportFailure(options.reportPath, problem));
+        }
+    }
+
+    // As the window's exclusion controls leave the list before a Start.
+    VisitControl::ClearExcludedExtensions();
+    for (const std::string& extension : options.excludedExtensions) {
+        VisitControl::AddExcludedExtension(extension);
+    }
+
+    InterruptRequests::InstallHandler();
+    InterruptRequests requests;
+    InterruptibleSleeper sleeper(requests);
+    ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1, TerminalWidth());
+    TerminalFrontEnd frontEnd(options, start.url, baseUrl, progress);
+    InterruptPump pump(requests,
+                       [&] { return frontEnd.Caption(CaptionControl::btnStartStop) == "Stop"; });
+
+    LookAheadSettings lookAhead;
+    lookAhead.enabled = options.lookAhead;
+    lookAhead.connections = options.connections.value_or(lookAhead.connections);
+    lookAhead.connectionsPerHost =
+        options.connectionsPerHost.value_or(lookAhead.connectionsPerHost);
+    std::unique_ptr<LiveComponents> live;
+    try {
+        InterruptsHeldBack heldBack;
+        live = std::make_unique<LiveComponents>(lookAhead);
+    } catch (const std::exception& e) {
+        return Fail(kExitRunFailure, std::string("cannot start the crawl: ") + e.what());
+    }
+    Crawl crawl(frontEnd, live->Services(sleeper, pump));
+    pump.SetStopEntry([&] {
+        progress.Announce("quillorbane-cli: stopping; press Ctrl-C again to quit at once");
+        crawl.btnStartStop_Click();
+    });
+    crawl.btnStartStop_Click();
+    progress.Clear();
+
+    for (const std::string& failure : frontEnd.RunFailures()) {
+        std::cerr << "quillorbane-cli: " << failure << "\n";
+    }
+    std::string reportProblem;
+    if (!options.reportPath.empty()) {
+        reportProblem = SaveReport(options.reportPath);
+    }
+    WriteResults(std::cout, frontEnd, static_cast<int>(SyntaxChecker::Advisories().size()),
+                 reportProblem.empty() ? options.reportPath : "");
+
+    if (!reportProblem.empty()) {
+        std::cerr << "quillorbane-cli: " << ReportFailure(options.reportPath, reportProblem)
+                  << "\n";
+    }
+    return ExitStatusFor(RunOutcome{!reportProblem.empty(), pump.Stopped(),
+                                    !frontEnd.RunFailures().empty(), crawl.State().brokenCount});
+}

@@ -1,0 +1,96 @@
+#include "cli/start_location.h"
+
+#include <curl/curl.h>
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace quill::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UrlHandleDeleter {
+    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+};
+struct CurlStringDeleter {
+    void operator()(char* text) const { curl_free(text); }
+};
+
+bool IsSchemeChar(char c, bool first) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (first) {
+        return letter;
+    }
+    return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+}  // namespace
+
+bool HasUrlScheme(const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < colon; ++i) {
+        if (!IsSchemeChar(text[i], i == 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath) {
+    std::unique_ptr<CURLU, UrlHandleDeleter> url(curl_url());
+    if (!url) {
+        return {"", "out of memory"};
+    }
+    CURLUcode rc = curl_url_set(url.get(), CURLUPART_SCHEME, "file", 0);
+    if (rc == CURLUE_OK) {
+        rc = curl_url_set(url.get(), CURLUPART_PATH, absolutePath.c_str(), CURLU_URLENCODE);
+    }
+    char* text = nullptr;
+    if (rc == CURLUE_OK) {
+        rc = curl_url_get(url.get(), CURLUPART_URL, &text, 0);
+    }
+    std::unique_ptr<char, CurlStringDeleter> owned(text);
+    if (rc != CURLUE_OK || text == nullptr) {
+        return {"", std::string("cannot make a file: URL of '") + absolutePath +
+                        "': " + curl_url_strerror(rc)};
+    }
+    return {text, ""};
+}
+
+StartLocation ResolveStartLocation(const std::string& argument) {
+    std::error_code ec;
+    if (HasUrlScheme(argument)) {
+        return {argument, ""};
+    }
+    if (!fs::exists(argument, ec)) {
+        return {"", "'" + argument +
+                        "' is neither a URL (such as http://host/page.html) nor an existing file "
+                        "or directory"};
+    }
+    fs::path path = fs::absolute(argument, ec);
+    if (ec) {
+        return {"", "cannot find the absolute path of '" + argument + "': " + ec.message()};
+    }
+    path = path.lexically_normal();
+    if (!fs::is_directory(path, ec)) {
+        return FileUrlFromAbsolutePath(path.string());
+    }
+    for (const char* index : {"index.html", "index.htm"}) {
+        if (fs::is_regular_file(path / index, ec)) {
+            return FileUrlFromAbsolutePath((path / index).string());
+        }
+    }
+    std::string directory = path.string();
+    if (directory.empty() || directory.back() != '/') {
+        directory += '/';
+    }
+    return FileUrlFromAbsolutePath(directory);
+}
+
+}  // namespace quill::cli
