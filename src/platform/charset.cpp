@@ -226,6 +226,30 @@ bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// What a UTF-8 lead byte announces: how many continuation bytes follow (0 when the byte cannot
+// start a sequence) and the range the first of them must lie in, which rules out overlong forms,
+// surrogates and code points past U+10FFFF.
+struct Utf8Lead {
+    int need = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+};
+
+Utf8Lead ClassifyUtf8Lead(unsigned char b) {
+    if (b >= 0xC2 && b <= 0xDF) {
+        return {1, 0x80, 0xBF};
+    }
+    if (b >= 0xE0 && b <= 0xEF) {
+        return {2, static_cast<unsigned char>(b == 0xE0 ? 0xA0 : 0x80),
+                static_cast<unsigned char>(b == 0xED ? 0x9F : 0xBF)};
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        return {3, static_cast<unsigned char>(b == 0xF0 ? 0x90 : 0x80),
+                static_cast<unsigned char>(b == 0xF4 ? 0x8F : 0xBF)};
+    }
+    return {};
+}
+
 // Valid UTF-8 throughout, allowing a sequence cut off at the very end (a page still arriving),
 // with at least one whole non-ASCII character.
 bool LooksLikeUtf8(std::string_view bytes) {
@@ -238,33 +262,21 @@ bool LooksLikeUtf8(std::string_view bytes) {
             ++i;
             continue;
         }
-        int need = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
+        const Utf8Lead lead = ClassifyUtf8Lead(b);
+        if (lead.need == 0) {
             return false;
         }
-        for (int k = 1; k <= need; ++k) {
+        for (int k = 1; k <= lead.need; ++k) {
             if (i + k >= n) {
                 return nonAscii;  // cut off at the end
             }
             const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+            if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) {
                 return false;
             }
         }
         nonAscii = true;
-        i += need + 1;
+        i += lead.need + 1;
     }
     return nonAscii;
 }
@@ -286,37 +298,25 @@ std::string SanitizeUtf8(std::string_view bytes) {
             i = run;
             continue;
         }
-        int need = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
+        const Utf8Lead lead = ClassifyUtf8Lead(b);
+        if (lead.need == 0) {
             out += kReplacement;
             ++i;
             continue;
         }
         int good = 0;
-        for (int k = 1; k <= need; ++k) {
+        for (int k = 1; k <= lead.need; ++k) {
             if (i + k >= n) {
                 break;
             }
             const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+            if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) {
                 break;
             }
             ++good;
         }
-        if (good == need) {
-            out.append(bytes.data() + i, need + 1);
+        if (good == lead.need) {
+            out.append(bytes.data() + i, lead.need + 1);
         } else {
             out += kReplacement;
         }

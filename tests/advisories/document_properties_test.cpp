@@ -10,24 +10,13 @@ TEST(DocumentProperties, ImageSizeWithoutSourceIsMinusOne) {
     EXPECT_EQ(ImageElement{}.fileSize(), "-1");
 }
 
-TEST(DocumentProperties, AppletArchiveIsReadWhenPresent) {
+TEST(DocumentProperties, AppletArchiveIsReadWhenPresentAndMissingOtherwise) {
     AppletElement applet;
+    EXPECT_THROW(applet.Archive(), MissingProperty);
     applet.archive = "";
     EXPECT_EQ(applet.Archive(), "");
     applet.archive = "game.jar";
     EXPECT_EQ(applet.Archive(), "game.jar");
-}
-
-TEST(DocumentProperties, AppletWithoutArchiveThrowsMissingProperty) {
-    EXPECT_THROW(AppletElement{}.Archive(), MissingProperty);
-}
-
-TEST(DocumentProperties, NotHtmlDocumentHasOnlyItsAddress) {
-    const auto document = Document::NotHtml("http://site/a.pdf");
-    EXPECT_FALSE(document->IsHtml());
-    EXPECT_EQ(document->url, "http://site/a.pdf");
-    EXPECT_TRUE(document->title.empty());
-    EXPECT_TRUE(document->links.empty());
 }
 
 }  // namespace

@@ -47,13 +47,12 @@ TEST(StartLocation, TextWithoutSchemeNamingNothingOnDiskIsAnError) {
 }
 
 TEST(StartLocation, SchemeTest) {
-    EXPECT_TRUE(HasUrlScheme("http://x"));
-    EXPECT_TRUE(HasUrlScheme("svn+ssh://x"));
-    EXPECT_TRUE(HasUrlScheme("about:blank"));
-    EXPECT_FALSE(HasUrlScheme("site/index.html"));
-    EXPECT_FALSE(HasUrlScheme(":x"));
-    EXPECT_FALSE(HasUrlScheme("./a:b.html"));
-    EXPECT_FALSE(HasUrlScheme("1http://x"));
+    for (const char* text : {"http://x", "svn+ssh://x", "about:blank"}) {
+        EXPECT_TRUE(HasUrlScheme(text)) << text;
+    }
+    for (const char* text : {"site/index.html", ":x", "./a:b.html", "1http://x"}) {
+        EXPECT_FALSE(HasUrlScheme(text)) << text;
+    }
 }
 
 TEST_F(StartLocationOnDisk, AbsoluteFileBecomesFileUrl) {
@@ -71,21 +70,13 @@ TEST_F(StartLocationOnDisk, RelativePathIsMadeAbsoluteAndTidy) {
     EXPECT_EQ(start.url, "file://" + (root_ / "sub" / "page.html").string());
 }
 
-TEST_F(StartLocationOnDisk, DirectoryStandsForItsIndexHtml) {
+TEST_F(StartLocationOnDisk, DirectoryStandsForItsIndexHtmlThenIndexHtmThenItself) {
+    const std::string dir = "file://" + root_.string();
+    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/");
+    Touch(root_ / "index.htm");
+    EXPECT_EQ(ResolveStartLocation(root_.string() + "/").url, dir + "/index.htm");
     Touch(root_ / "index.html");
-    Touch(root_ / "index.htm");
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url,
-              "file://" + (root_ / "index.html").string());
-}
-
-TEST_F(StartLocationOnDisk, DirectoryStandsForItsIndexHtm) {
-    Touch(root_ / "index.htm");
-    EXPECT_EQ(ResolveStartLocation(root_.string() + "/").url,
-              "file://" + (root_ / "index.htm").string());
-}
-
-TEST_F(StartLocationOnDisk, DirectoryWithoutIndexKeepsATrailingSlash) {
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url, "file://" + root_.string() + "/");
+    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/index.html");
 }
 
 TEST_F(StartLocationOnDisk, CharactersOutsideUrlsArePercentEncoded) {

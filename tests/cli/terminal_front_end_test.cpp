@@ -22,12 +22,17 @@ class TerminalFrontEndTest : public testing::Test {
     ProgressLine progress_;
 };
 
-TEST_F(TerminalFrontEndTest, TextBoxesHoldTheCommandLineValues) {
+TEST_F(TerminalFrontEndTest, TextBoxesDepthAndCaptionsHoldTheCommandLineValues) {
     options_.timeoutSeconds = 7;
+    options_.maxDepth = 3;
     TerminalFrontEnd frontEnd = Make();
     EXPECT_EQ(frontEnd.Text(TextControl::txtStartURL), "http://site/dir/index.html");
     EXPECT_EQ(frontEnd.Text(TextControl::txtBaseURL), "http://site/");
     EXPECT_EQ(frontEnd.Text(TextControl::txtTmOut), "7");
+    EXPECT_EQ(frontEnd.MaximumDepth(), 3);
+    EXPECT_EQ(frontEnd.Caption(CaptionControl::btnStartStop), "Start");
+    frontEnd.SetCaption(CaptionControl::btnStartStop, "Stop");
+    EXPECT_EQ(frontEnd.Caption(CaptionControl::btnStartStop), "Stop");
 }
 
 TEST_F(TerminalFrontEndTest, EachCheckBoxFollowsItsOwnOption) {
@@ -54,41 +59,22 @@ TEST_F(TerminalFrontEndTest, EachCheckBoxFollowsItsOwnOption) {
     }
 }
 
-TEST_F(TerminalFrontEndTest, MaximumDepthAndStartCaption) {
-    options_.maxDepth = 3;
-    TerminalFrontEnd frontEnd = Make();
-    EXPECT_EQ(frontEnd.MaximumDepth(), 3);
-    EXPECT_EQ(frontEnd.Caption(CaptionControl::btnStartStop), "Start");
-    frontEnd.SetCaption(CaptionControl::btnStartStop, "Stop");
-    EXPECT_EQ(frontEnd.Caption(CaptionControl::btnStartStop), "Stop");
-    EXPECT_EQ(frontEnd.Caption(CaptionControl::lblDepth), "");
-}
-
-TEST_F(TerminalFrontEndTest, ListsComeOutInTheWindowsOrder) {
-    TerminalFrontEnd frontEnd = Make();
-    for (const char* entry :
-         {"http://site/b.html", "http://site/A.html", "http://site/a.html", "http://site/c.html"}) {
-        frontEnd.AddToList(ListControl::lstGoodLinks, entry);
-    }
-    EXPECT_EQ(frontEnd.SortedList(ListControl::lstGoodLinks),
-              (std::vector<std::string>{"http://site/A.html", "http://site/a.html",
-                                        "http://site/b.html", "http://site/c.html"}));
-    frontEnd.ClearList(ListControl::lstGoodLinks);
-    EXPECT_TRUE(frontEnd.SortedList(ListControl::lstGoodLinks).empty());
-}
-
 TEST_F(TerminalFrontEndTest, ResultsUnderTheirCaptionsWithCounts) {
     TerminalFrontEnd frontEnd = Make();
+    frontEnd.AddToList(ListControl::lstGoodLinks, "http://site/stale.html");
+    frontEnd.ClearList(ListControl::lstGoodLinks);
     frontEnd.AddToList(ListControl::lstGoodLinks, "http://site/z.html");
     frontEnd.AddToList(ListControl::lstGoodLinks, "http://site/a.html");
-    frontEnd.SetCaption(CaptionControl::lblNumSuccessfulLinks, "2");
+    frontEnd.AddToList(ListControl::lstGoodLinks, "http://site/A.html");
+    frontEnd.SetCaption(CaptionControl::lblNumSuccessfulLinks, "3");
     frontEnd.AddToList(ListControl::lstSkippedLinks, "https://x/ <- http://site/a.html");
     frontEnd.SetCaption(CaptionControl::lblNumSkippedLinks, "1");
     frontEnd.SetCaption(CaptionControl::lblNumBrokenLinks, "0");
     std::ostringstream out;
     WriteResults(out, frontEnd, 4, "site.log");
     EXPECT_EQ(out.str(),
-              "Successful Links: 2\n"
+              "Successful Links: 3\n"
+              "  http://site/A.html\n"
               "  http://site/a.html\n"
               "  http://site/z.html\n"
               "\n"
@@ -109,34 +95,36 @@ TEST_F(TerminalFrontEndTest, NoReportLineWithoutAReport) {
               "Successful Links: 0\n\nSkipped Links: 0\n\nBroken Links: 0\n\nAdvisories: 0\n");
 }
 
-TEST_F(TerminalFrontEndTest, RunFailuresAreKept) {
-    TerminalFrontEnd frontEnd = Make();
-    frontEnd.ShowRunFailure("The crawl ended early: disk on fire");
-    EXPECT_EQ(frontEnd.RunFailures(),
-              std::vector<std::string>{"The crawl ended early: disk on fire"});
+struct FormatCase {
+    const char* name;
+    std::string url;
+    const char* depth;
+    int width;
+    std::string line;
+};
+
+class ProgressLineFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(ProgressLineFormat, Is) {
+    const FormatCase& c = GetParam();
+    EXPECT_EQ(ProgressLine::Format(c.url, c.depth, c.depth[0] ? "10" : "", c.depth[0] ? "3" : "",
+                                   c.depth[0] ? "1" : "", c.width),
+              c.line);
 }
 
-TEST(ProgressLineFormat, ShowsDepthCountsAndUrl) {
-    EXPECT_EQ(ProgressLine::Format("http://site/a.html", "2", "10", "3", "1", 80),
-              "depth 2 | 10 successful, 3 skipped, 1 broken | http://site/a.html");
-}
+const std::string kLongUrl = "http://site/" + std::string(100, 'x') + "/end.html";
 
-TEST(ProgressLineFormat, EmptyLabelsReadZero) {
-    EXPECT_EQ(ProgressLine::Format("", "", "", "", "", 80),
-              "depth 0 | 0 successful, 0 skipped, 0 broken");
-}
-
-TEST(ProgressLineFormat, LongUrlLosesItsBeginningToFitTheWidth) {
-    const std::string url = "http://site/" + std::string(100, 'x') + "/end.html";
-    const std::string line = ProgressLine::Format(url, "1", "0", "0", "0", 60);
-    EXPECT_EQ(line.size(), 59u);
-    EXPECT_EQ(line.substr(line.size() - 9), "/end.html");
-    EXPECT_NE(line.find(" | ..."), std::string::npos);
-}
-
-TEST(ProgressLineFormat, NarrowTerminalGetsTheCutCounts) {
-    EXPECT_EQ(ProgressLine::Format("http://site/a.html", "1", "0", "0", "0", 12), "depth 1 | 0");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Terminal, ProgressLineFormat,
+    testing::Values(FormatCase{"DepthCountsAndUrl", "http://site/a.html", "2", 80,
+                               "depth 2 | 10 successful, 3 skipped, 1 broken | http://site/a.html"},
+                    FormatCase{"EmptyLabelsReadZero", "", "", 80,
+                               "depth 0 | 0 successful, 0 skipped, 0 broken"},
+                    FormatCase{"LongUrlLosesItsBeginning", kLongUrl, "1", 60,
+                               "depth 1 | 10 successful, 3 skipped, 1 broken | .../end.html"},
+                    FormatCase{"NarrowTerminalGetsTheCutCounts", "http://site/a.html", "1", 12,
+                               "depth 1 | 1"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgressLineOutput, RewritesInPlaceAndClearsAtTheEnd) {
     std::ostringstream out;
@@ -160,19 +148,13 @@ TEST(ProgressLineOutput, AnnouncementGoesAboveTheLineWhichIsRedrawn) {
               "\r\x1b[Kstopping\n\rdepth 1 | 0 successful, 0 skipped, 0 broken | http://s/a\x1b[K");
 }
 
-TEST(ProgressLineOutput, AnnouncementWithoutAProgressLineIsAPlainLine) {
-    std::ostringstream out;
-    ProgressLine progress(out, false, 80);
-    progress.Announce("stopping");
-    EXPECT_EQ(out.str(), "stopping\n");
-}
-
-TEST(ProgressLineOutput, SilentWhenNotATerminal) {
+TEST(ProgressLineOutput, NotATerminalShowsNoLineAndAnnouncesPlainly) {
     std::ostringstream out;
     ProgressLine progress(out, false, 80);
     progress.Show("http://s/a", "1", "0", "0", "0");
     progress.Clear();
-    EXPECT_EQ(out.str(), "");
+    progress.Announce("stopping");
+    EXPECT_EQ(out.str(), "stopping\n");
 }
 
 TEST(ProgressLineOutput, FrontEndShowsEveryCountAndUrlChange) {

@@ -89,21 +89,12 @@ TEST_F(CrawlRunTest, StartPageIsRecordedLast) {
     EXPECT_THAT(ValidKeys(),
                 ElementsAre("http://site/dir/a.png", "http://site/dir/b.html", kStart));
     EXPECT_EQ(LinkStatistics::Referrers().At("http://site/dir/gone.png"), "http://site/dir/b.html");
-}
-
-TEST_F(CrawlRunTest, EachCountMovesByOneAndItsLabelFollows) {
-    rig.Page(kStart, DocumentBuilder(kStart)
-                         .Image("http://site/dir/a.png")
-                         .Image("http://site/dir/b.png")
-                         .Link("http://elsewhere/x.html")
-                         .Build());
-    rig.File("http://site/dir/a.png");
-    rig.frontEnd.values[CheckControl::chkExternal] = false;
-    rig.Run(kStart);
-    EXPECT_THAT(rig.frontEnd.Logged("lblNum"),
-                ElementsAre("lblNumSuccessfulLinks=0", "lblNumSkippedLinks=0",
-                            "lblNumBrokenLinks=0", "lblNumSuccessfulLinks=1", "lblNumBrokenLinks=1",
-                            "lblNumSkippedLinks=1", "lblNumSuccessfulLinks=2"));
+    // Each count moves by one and its label follows.
+    EXPECT_THAT(
+        rig.frontEnd.Logged("lblNum"),
+        ElementsAre("lblNumSuccessfulLinks=0", "lblNumSkippedLinks=0", "lblNumBrokenLinks=0",
+                    "lblNumSuccessfulLinks=1", "lblNumBrokenLinks=1", "lblNumSuccessfulLinks=2",
+                    "lblNumSkippedLinks=1", "lblNumSuccessfulLinks=3"));
 }
 
 TEST_F(CrawlRunTest, SecondStartBeginsFromNothing) {
@@ -139,8 +130,8 @@ TEST_P(TimeOutTextTest, IsReadAsWholeSeconds) {
     EXPECT_EQ(rig.crawl.State().loadTimeOut, GetParam().seconds);
 }
 
+// Whole seconds from -32768 to 32767; any other text keeps the default of 60.
 const TimeOutCase kTimeOutCases[] = {
-    {"Default", "60", 60},
     {"Small", "5", 5},
     {"Zero", "0", 0},
     {"Negative", "-3", -3},
@@ -151,12 +142,9 @@ const TimeOutCase kTimeOutCases[] = {
     {"AboveRange", "32768", 60},
     {"BelowRange", "-32769", 60},
     {"Empty", "", 60},
-    {"Letters", "abc", 60},
     {"Fraction", "1.5", 60},
     {"DigitsThenLetters", "12s", 60},
-    {"Hex", "0x10", 60},
     {"SignAlone", "-", 60},
-    {"TwoSigns", "+-5", 60},
     {"Huge", "99999999999999999999", 60},
 };
 
@@ -181,15 +169,6 @@ TEST_F(CrawlRunTest, StopWhileTheStartPageLoadsRecordsItBroken) {
     EXPECT_FALSE(rig.crawl.State().running);
     EXPECT_FALSE(rig.crawl.InRun());
     EXPECT_EQ(rig.sleeper.sleeps, 0);  // the flag is tested before the first sleep
-}
-
-TEST_F(CrawlRunTest, InRunHoldsFromStartToTheEnd) {
-    rig.Page(kStart, DocumentBuilder(kStart).Build(), 1);
-    bool inRunDuringWait = false;
-    rig.pump.At(1, [&] { inRunDuringWait = rig.crawl.InRun(); });
-    rig.Run(kStart);
-    EXPECT_TRUE(inRunDuringWait);
-    EXPECT_FALSE(rig.crawl.InRun());
 }
 
 TEST_F(CrawlRunTest, ClickDuringARunNeverStartsAnotherOne) {

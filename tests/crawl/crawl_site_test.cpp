@@ -5,20 +5,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "advisories/advisory_store_testing.h"
 #include "crawl/crawl.h"
 #include "crawl/live_services.h"
-#include "crawl/report_file.h"
 #include "crawl_fakes.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
@@ -29,20 +24,8 @@ namespace {
 
 using test_support::LoopbackHttpServer;
 using testing::ElementsAre;
-using testing::ElementsAreArray;
 using testing::IsEmpty;
 using testing::UnorderedElementsAreArray;
-
-// Stands in for the one-second sleep of the waits: returns after a few milliseconds, so a crawl
-// polls often. With QUILL_CRAWL_REAL_SLEEP set it sleeps the full second, to time a real crawl by
-// hand. Verdicts never depend on it: the tests set a page time-out no loopback load reaches.
-class PollingSleeper final : public platform::Sleeper {
-  public:
-    void Sleep(int milliseconds) override {
-        const bool real = std::getenv("QUILL_CRAWL_REAL_SLEEP") != nullptr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(real ? milliseconds : 5));
-    }
-};
 
 class CrawlSiteTest : public testing::Test {
   protected:
@@ -53,8 +36,7 @@ class CrawlSiteTest : public testing::Test {
              {".zip", ".ram", ".tar", ".exe", ".c", ".cpp", ".h", ".cdf", ".pdf"}) {
             VisitControl::AddExcludedExtension(ext);
         }
-        const bool real = std::getenv("QUILL_CRAWL_REAL_SLEEP") != nullptr;
-        frontEnd.texts[TextControl::txtTmOut] = real ? "60" : "32767";
+        frontEnd.texts[TextControl::txtTmOut] = "32767";
     }
 
     void Run(const std::string& startURL, const std::string& baseURL) {
@@ -82,28 +64,9 @@ class CrawlSiteTest : public testing::Test {
         return entries;
     }
 
-    // The report's lines without their CR LF, origins masked, and the load time of every valid
-    // and broken line replaced by "T": it depends on the machine.
+    // The report with the load times masked and the origins too.
     std::vector<std::string> MaskedReport() const {
-        std::ostringstream file;
-        WriteReport(file);
-        std::vector<std::string> lines;
-        std::istringstream in(file.str());
-        std::string line;
-        while (std::getline(in, line)) {
-            EXPECT_TRUE(!line.empty() && line.back() == '\r') << "not a CR LF line: " << line;
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            line = WithoutPorts(line);
-            if (line.rfind("\"valid\",", 0) == 0 || line.rfind("\"broken\",", 0) == 0) {
-                const std::size_t first = line.find(',');
-                const std::size_t second = line.find(',', first + 1);
-                line.replace(first + 1, second - first - 1, "T");
-            }
-            lines.push_back(line);
-        }
-        return lines;
+        return WithoutPorts(crawl_test::MaskedReport());
     }
 
     static std::vector<std::string> ExpectedLines(const std::string& fileName) {

@@ -18,7 +18,6 @@ namespace quill::crawl_test {
 namespace {
 
 using testing::ElementsAre;
-using testing::ElementsAreArray;
 using testing::IsEmpty;
 
 constexpr const char* kStart = "http://site/dir/index.html";
@@ -261,15 +260,6 @@ TEST_F(LinkWalkersTest, FragmentPagesAreForgottenBetweenRuns) {
     EXPECT_THAT(ValidKeys(), ElementsAre(std::string(kP1) + "#a", kStart));
 }
 
-TEST_F(LinkWalkersTest, FindNamedAnchorComparesNamesExactly) {
-    const auto document = DocumentBuilder().Anchor("top").Anchor("Part 2").Id("idonly").Build();
-    EXPECT_TRUE(Crawl::FindNamedAnchor(*document, "top"));
-    EXPECT_TRUE(Crawl::FindNamedAnchor(*document, "Part 2"));
-    EXPECT_FALSE(Crawl::FindNamedAnchor(*document, "TOP"));
-    EXPECT_FALSE(Crawl::FindNamedAnchor(*document, "idonly"));
-    EXPECT_FALSE(Crawl::FindNamedAnchor(*DocumentBuilder().Build(), "top"));
-}
-
 // --- the error trap --------------------------------------------------------------------------
 
 TEST_F(LinkWalkersTest, FailureWithALinkIsTriedOnceMoreByItsHref) {
@@ -302,42 +292,34 @@ TEST_F(LinkWalkersTest, SecondFailureWithALinkEndsTheRun) {
 
 // --- frames ----------------------------------------------------------------------------------
 
-TEST_F(LinkWalkersTest, FramesetFramesAreVisitedOrSkippedInFrameOrder) {
+TEST_F(LinkWalkersTest, FramesetFramesAreVisitedCheckedOrSkippedInFrameOrder) {
+    const std::string withFragment = std::string(kP1) + "#part";
     rig.Page(kStart, DocumentBuilder(kStart)
                          .Frame("http://site/dir/nav.html")
                          .Frame("http://site/dir/gone.html")
                          .Frame("http://other/ad.html")
                          .Frame("about:blank")
                          .Frame("http://site/dir/nav.html")
+                         .Frame("http://site/dir/f.zip")  // excluded: checked, not loaded
+                         .Frame(withFragment)             // loaded, no fragment test
                          .Build());
     rig.Page("http://site/dir/nav.html",
              DocumentBuilder("http://site/dir/nav.html").Image("http://site/dir/n.png").Build());
+    rig.Page(withFragment, DocumentBuilder(withFragment).Build());
     rig.File("http://site/dir/n.png");
+    rig.File("http://site/dir/f.zip");
     rig.Missing("http://site/dir/gone.html");
+    VisitControl::AddExcludedExtension(".zip");
     rig.frontEnd.values[CheckControl::chkExternal] = false;
     rig.Run(kStart);
     EXPECT_THAT(RecordingOrder(rig.frontEnd),
                 ElementsAre(Valid("http://site/dir/n.png"), Valid("http://site/dir/nav.html"),
                             Broken("http://site/dir/gone.html"), Skipped("http://other/ad.html"),
-                            Skipped("about:blank"), Valid(kStart)));
-}
-
-TEST_F(LinkWalkersTest, FrameURLsGetNoFragmentTest) {
-    const std::string frame = std::string(kP1) + "#part";
-    rig.Page(kStart, DocumentBuilder(kStart).Frame(frame).Build());
-    rig.Page(frame, DocumentBuilder(frame).Build());
-    rig.Run(kStart);
-    EXPECT_THAT(rig.browser.navigations, ElementsAre(kStart, frame, "about:blank"));
+                            Skipped("about:blank"), Valid("http://site/dir/f.zip"),
+                            Valid(withFragment), Valid(kStart)));
+    EXPECT_THAT(rig.browser.navigations,
+                ElementsAre(kStart, "http://site/dir/nav.html", withFragment, "about:blank"));
     EXPECT_THAT(rig.pageLoader.loads, IsEmpty());
-}
-
-TEST_F(LinkWalkersTest, FramesCheckedOnlyAreNotLoaded) {
-    rig.Page(kStart, DocumentBuilder(kStart).Frame("http://site/dir/f.zip").Build());
-    rig.File("http://site/dir/f.zip");
-    VisitControl::AddExcludedExtension(".zip");
-    rig.Run(kStart);
-    EXPECT_THAT(rig.browser.navigations, ElementsAre(kStart, "about:blank"));
-    EXPECT_THAT(ValidKeys(), ElementsAre("http://site/dir/f.zip", kStart));
 }
 
 TEST_F(LinkWalkersTest, StopDuringANestedVisitEndsEveryWalkOnThePath) {
@@ -355,11 +337,16 @@ TEST_F(LinkWalkersTest, StopDuringANestedVisitEndsEveryWalkOnThePath) {
                       .Build());
     rig.File("http://site/dir/s.js");
     rig.Page("http://site/dir/slow.html", DocumentBuilder().Build(), 3);
-    rig.pump.At(1, [&] { rig.crawl.btnStartStop_Click(); });
+    rig.pump.At(4, [&] { rig.crawl.btnStartStop_Click(); });  // after the first sleep
     rig.Run(kStart);
     EXPECT_THAT(RecordingOrder(rig.frontEnd),
                 ElementsAre(Valid("http://site/dir/s.js"), Broken("http://site/dir/slow.html", kP1),
                             Valid(kP1), Valid(kStart)));
+    EXPECT_EQ(LinkStatistics::BrokenLinks().At("http://site/dir/slow.html"), 1);  // time waited
+    EXPECT_THAT(rig.browser.navigations,
+                ElementsAre(kStart, kP1, "http://site/dir/slow.html", "about:blank"));
+    EXPECT_EQ(rig.crawl.State().currentDepth, 0);
+    EXPECT_THAT(OpenPages(), IsEmpty());
 }
 
 TEST_F(LinkWalkersTest, FramesetWithinItsOwnFrameIsNotEnteredAgain) {

@@ -90,10 +90,5 @@ TEST(FragmentTest, PercentEscapesAreDecoded) {
     EXPECT_EQ(DecodeFragment("100%"), "100%");
 }
 
-TEST(PrefixTest, IgnoresLetterCase) {
-    EXPECT_TRUE(StartsWithNoCase("FILE:///x", "file:"));
-    EXPECT_FALSE(StartsWithNoCase("fil", "file:"));
-}
-
 }  // namespace
 }  // namespace quill

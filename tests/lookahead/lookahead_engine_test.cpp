@@ -22,7 +22,6 @@ using platform::Transfer;
 using platform::TransferRequest;
 using testing::Contains;
 using testing::ElementsAre;
-using testing::IsEmpty;
 using testing::Not;
 
 // Every request is kept; the test answers them.
@@ -41,23 +40,24 @@ class ManualEngine final : public platform::TransferEngine {
         return std::nullopt;
     }
 
-    // "HEAD url", "GET url" (a GET that follows redirects reads "GET> url"), in the order sent.
+    // "HEAD url", "GET url"; a request that follows redirects reads "GET> url".
+    static std::string Describe(const TransferRequest& request) {
+        return request.method + (request.followRedirects ? "> " : " ") + request.url;
+    }
+    // Every request, in the order sent.
     std::vector<std::string> Requests() const {
         std::lock_guard lock(mutex_);
         std::vector<std::string> requests;
         for (const auto& transfer : started_) {
-            const TransferRequest& request = transfer->Request();
-            requests.push_back(request.method + (request.followRedirects ? "> " : " ") +
-                               request.url);
+            requests.push_back(Describe(transfer->Request()));
         }
         return requests;
     }
-    // The nth request sent as "METHOD url" (as Requests() writes it).
+    // The nth request sent as Describe writes it.
     std::shared_ptr<Transfer> Sent(const std::string& request, int nth = 0) const {
         std::lock_guard lock(mutex_);
         for (const auto& transfer : started_) {
-            const TransferRequest& r = transfer->Request();
-            if (r.method + (r.followRedirects ? "> " : " ") + r.url == request && nth-- == 0) {
+            if (Describe(transfer->Request()) == request && nth-- == 0) {
                 return transfer;
             }
         }
@@ -145,8 +145,14 @@ class LookAheadTest : public testing::Test {
         lookAhead->RunStarted(url, settings);
         lookAhead->WaitUntilSettled();
     }
+    ~LookAheadTest() override {
+        browser.reset();
+        if (lookAhead) {
+            lookAhead->RunEnded();
+        }
+    }
     // Answers a request the look-ahead sent and lets it take the answer in.
-    void Reply(const std::string& request, const std::string& statusLine,
+    void Reply(const std::string& request, const std::string& statusLine = "HTTP/1.1 200 OK",
                std::vector<std::string> headers = {}) {
         Answer(*engine.Sent(request), statusLine, std::move(headers));
         lookAhead->WaitUntilSettled();
@@ -166,10 +172,6 @@ class LookAheadTest : public testing::Test {
 class LookAheadWithDefaults : public LookAheadTest {
   protected:
     LookAheadWithDefaults() { MakeLookAhead({}); }
-    ~LookAheadWithDefaults() override {
-        browser.reset();
-        lookAhead->RunEnded();
-    }
 };
 
 // --- what is fetched, how and when -----------------------------------------------------------
@@ -214,28 +216,6 @@ TEST_F(LookAheadWithDefaults, NothingIsFetchedTwice) {
                                                "GET http://site/c.html"));
 }
 
-TEST_F(LookAheadWithDefaults, PagesBeyondTheMaximumDepthAreNotWorkedOut) {
-    WalkSettings settings = Settings();
-    settings.maximumDepth = 1;
-    StartRun(kStart, settings);
-    ReplyPage(kStart, "<a href=b.html>b</a>");
-    ReplyPage("http://site/b.html", "<a href=c.html>c</a><img src=deep.png>");
-    EXPECT_THAT(engine.Requests(),
-                ElementsAre("HEAD http://site/a.html", "GET http://site/a.html",
-                            "HEAD http://site/b.html", "GET http://site/b.html"));
-}
-
-TEST_F(LookAheadWithDefaults, UntickedBoxesAndTheScopeLeaveThingsOut) {
-    WalkSettings settings = Settings();
-    settings.images = false;
-    settings.scope.followExternal = false;
-    settings.scope.excludedExtensions = {".zip"};
-    StartRun(kStart, settings);
-    ReplyPage(kStart, "<img src=i.png><a href=http://other/e.html>e</a><a href=f.zip>z</a>");
-    EXPECT_THAT(engine.Requests(), ElementsAre("HEAD http://site/a.html", "GET http://site/a.html",
-                                               "HEAD http://site/f.zip"));
-}
-
 TEST_F(LookAheadWithDefaults, ChangedSettingsApplyToPagesWorkedOutAfterwards) {
     StartRun();
     WalkSettings settings = Settings();
@@ -257,34 +237,22 @@ TEST_F(LookAheadWithDefaults, ThePageTheWalkWalksIsPlannedWithItsKnowledge) {
                                                "HEAD http://site/new.png"));
 }
 
-TEST(LookAheadOrder, FollowsTheWalksDepthFirstOrder) {
-    ManualEngine engine;
-    ManualClock clock;
+TEST_F(LookAheadTest, FollowsTheWalksDepthFirstOrder) {
     // Two connections to the host: one for the look-ahead, one kept for the walk.
-    LookAhead lookAhead(engine, clock, LookAheadLimits{128, 2, 1 << 20});
-    const auto reply = [&](const std::string& request, const std::string& html = "") {
-        if (request.rfind("GET ", 0) == 0) {
-            AnswerPage(*engine.Sent(request), html);
-        } else {
-            Answer(*engine.Sent(request), "HTTP/1.1 200 OK");
-        }
-        lookAhead.WaitUntilSettled();
-    };
-    lookAhead.RunStarted(kStart, Settings());
-    lookAhead.WaitUntilSettled();
-    reply("HEAD http://site/a.html");
-    reply("GET http://site/a.html", "<a href=b.html>b</a><a href=c.html>c</a>");
-    reply("HEAD http://site/b.html");
-    reply("GET http://site/b.html", "<a href=d.html>d</a>");
-    reply("HEAD http://site/d.html");
-    reply("GET http://site/d.html");
-    reply("HEAD http://site/c.html");
+    MakeLookAhead(LookAheadLimits{128, 2, 1 << 20});
+    StartRun();
+    Reply("HEAD http://site/a.html");
+    ReplyPage("http://site/a.html", "<a href=b.html>b</a><a href=c.html>c</a>");
+    Reply("HEAD http://site/b.html");
+    ReplyPage("http://site/b.html", "<a href=d.html>d</a>");
+    Reply("HEAD http://site/d.html");
+    ReplyPage("http://site/d.html", "");
+    Reply("HEAD http://site/c.html");
     EXPECT_THAT(
         engine.Requests(),
         ElementsAre("HEAD http://site/a.html", "GET http://site/a.html", "HEAD http://site/b.html",
                     "GET http://site/b.html", "HEAD http://site/d.html", "GET http://site/d.html",
                     "HEAD http://site/c.html", "GET http://site/c.html"));
-    lookAhead.RunEnded();
 }
 
 // Every host in scope: pages of the other host are followed too.
@@ -297,7 +265,7 @@ WalkSettings EveryHostInScope() {
 TEST_F(LookAheadWithDefaults, RehearsalPutsWhatTheWalkNeedsNextFirst) {
     // Pages of the other host wait behind its Retry-After, so the queue can be read.
     StartRun(kStart, EveryHostInScope());
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     ReplyPage(kStart, "<img src=http://other/z.png><a href=b.html>b</a><a href=c.html>c</a>");
     Reply("HEAD http://other/z.png", "HTTP/1.1 429 Too Many Requests", {"Retry-After: 100"});
     // c.html arrives before b.html, which links to it: the walk goes a, b, c, and c's links come
@@ -310,8 +278,8 @@ TEST_F(LookAheadWithDefaults, RehearsalPutsWhatTheWalkNeedsNextFirst) {
                             "GET http://other/x.html"));
 
     // Once the probes say the pages are good, the rehearsal walks a, b, c and reaches x.html.
-    Reply("HEAD http://site/b.html", "HTTP/1.1 200 OK");
-    Reply("HEAD http://site/c.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/b.html");
+    Reply("HEAD http://site/c.html");
     EXPECT_THAT(lookAhead->QueueForTesting(),
                 ElementsAre("HEAD http://other/z.png", "HEAD http://other/x.html",
                             "GET http://other/x.html", "HEAD http://other/d.html",
@@ -320,98 +288,77 @@ TEST_F(LookAheadWithDefaults, RehearsalPutsWhatTheWalkNeedsNextFirst) {
 
 TEST_F(LookAheadWithDefaults, RehearsalLeavesOutWhatTheWalkWillNotFollow) {
     StartRun(kStart, EveryHostInScope());
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     ReplyPage(kStart, "<img src=http://other/z.png><a href=gone.html>g</a><a href=c.html>c</a>");
     Reply("HEAD http://other/z.png", "HTTP/1.1 429 Too Many Requests", {"Retry-After: 100"});
     ReplyPage("http://site/gone.html", "<a href=http://other/x.html>x</a>");
     ReplyPage("http://site/c.html", "<a href=http://other/y.html>y</a>");
     // gone.html's probe fails, so the walk never walks it: c.html's links go first.
     Reply("HEAD http://site/gone.html", "HTTP/1.1 404 Not Found");
-    Reply("HEAD http://site/c.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/c.html");
     EXPECT_THAT(lookAhead->QueueForTesting(),
                 ElementsAre("HEAD http://other/z.png", "HEAD http://other/y.html",
                             "GET http://other/y.html", "HEAD http://other/x.html",
                             "GET http://other/x.html"));
 }
 
-TEST(LookAheadLimitsTest, RequestsInFlightStayWithinTheConnections) {
-    ManualEngine engine;
-    ManualClock clock;
+TEST_F(LookAheadTest, RequestsInFlightStayWithinTheConnections) {
     // Four connections in all, one of them kept for the walk.
-    LookAhead lookAhead(engine, clock, LookAheadLimits{4, 32, 1 << 20});
-    lookAhead.RunStarted(kStart, Settings());
-    lookAhead.WaitUntilSettled();
+    MakeLookAhead(LookAheadLimits{4, 32, 1 << 20});
+    StartRun();
     std::string html;
     for (int i = 0; i < 10; ++i) {
         html += "<img src=http://host" + std::to_string(i) + "/i.png>";
     }
-    Answer(*engine.Sent("HEAD http://site/a.html"), "HTTP/1.1 200 OK");
-    AnswerPage(*engine.Sent("GET http://site/a.html"), html);
-    lookAhead.WaitUntilSettled();
+    Reply("HEAD http://site/a.html");
+    ReplyPage(kStart, html);
     EXPECT_EQ(engine.InFlight(), 3);
     EXPECT_EQ(engine.Requests().size(), 5u);
-    lookAhead.RunEnded();
 }
 
-TEST(LookAheadLimitsTest, RequestsToOneHostStayWithinItsConnections) {
-    ManualEngine engine;
-    ManualClock clock;
-    LookAhead lookAhead(engine, clock, LookAheadLimits{128, 3, 1 << 20});
-    lookAhead.RunStarted(kStart, Settings());
-    lookAhead.WaitUntilSettled();
-    Answer(*engine.Sent("HEAD http://site/a.html"), "HTTP/1.1 200 OK");
-    AnswerPage(*engine.Sent("GET http://site/a.html"),
-               "<img src=1.png><img src=2.png><img src=3.png><img src=http://other/4.png>");
-    lookAhead.WaitUntilSettled();
+TEST_F(LookAheadTest, RequestsToOneHostStayWithinItsConnections) {
+    MakeLookAhead(LookAheadLimits{128, 3, 1 << 20});
+    StartRun();
+    Reply("HEAD http://site/a.html");
+    ReplyPage(kStart, "<img src=1.png><img src=2.png><img src=3.png><img src=http://other/4.png>");
     // Two to the site (its third connection is the walk's), one to the other host.
     EXPECT_THAT(engine.Requests(), ElementsAre("HEAD http://site/a.html", "GET http://site/a.html",
                                                "HEAD http://site/1.png", "HEAD http://site/2.png",
                                                "HEAD http://other/4.png"));
-    lookAhead.RunEnded();
 }
 
 // --- serving the walk ------------------------------------------------------------------------
 
-TEST_F(LookAheadWithDefaults, FinishedProbeAnswersTheWalkAtTheFirstReading) {
+TEST_F(LookAheadWithDefaults, FinishedAnswersServeTheWalkAtTheFirstReading) {
     StartRun();
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
+    ReplyPage(kStart, "<title>Page A</title>");
     probe->Execute(kStart, "HEAD");
     EXPECT_FALSE(probe->StillExecuting());
     EXPECT_EQ(probe->GetHeader().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
-    EXPECT_EQ(engine.Requests().size(), 2u);
-    EXPECT_EQ(lookAhead->Statistics().served, 1);
-}
-
-TEST_F(LookAheadWithDefaults, FinishedPageCompletesInsideNavigate) {
-    StartRun();
-    ReplyPage(kStart, "<title>Page A</title>");
-    browser->Navigate(kStart);
+    browser->Navigate(kStart);  // completes inside Navigate
     EXPECT_EQ(browser->ReadyState(), platform::Browser::kReadyStateComplete);
     EXPECT_EQ(browser->LocationURL(), kStart);
     EXPECT_EQ(browser->GetDocument()->title, "Page A");
     EXPECT_EQ(engine.Requests().size(), 2u);
+    EXPECT_EQ(lookAhead->Statistics().served, 2);
 }
 
-TEST_F(LookAheadWithDefaults, RequestInFlightIsJoinedAndNeverSentTwice) {
+TEST_F(LookAheadWithDefaults, RequestsInFlightAreJoinedAndNeverSentTwice) {
     StartRun();
     probe->Execute(kStart, "HEAD");
+    browser->Navigate(kStart);
     EXPECT_TRUE(probe->StillExecuting());
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    EXPECT_NE(browser->ReadyState(), platform::Browser::kReadyStateComplete);
+    Reply("HEAD http://site/a.html");
     EXPECT_FALSE(probe->StillExecuting());
     EXPECT_EQ(probe->GetHeader().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
-    EXPECT_THAT(engine.Requests(),
-                ElementsAre("HEAD http://site/a.html", "GET http://site/a.html"));
-    EXPECT_EQ(lookAhead->Statistics().joined, 1);
-}
-
-TEST_F(LookAheadWithDefaults, PageInFlightIsJoinedByTheBrowser) {
-    StartRun();
-    browser->Navigate(kStart);
-    EXPECT_NE(browser->ReadyState(), platform::Browser::kReadyStateComplete);
     ReplyPage(kStart, "<title>Joined</title>");
     EXPECT_EQ(browser->ReadyState(), platform::Browser::kReadyStateComplete);
     EXPECT_EQ(browser->GetDocument()->title, "Joined");
-    EXPECT_EQ(engine.Requests().size(), 2u);
+    EXPECT_THAT(engine.Requests(),
+                ElementsAre("HEAD http://site/a.html", "GET http://site/a.html"));
+    EXPECT_EQ(lookAhead->Statistics().joined, 2);
 }
 
 TEST_F(LookAheadWithDefaults, RateLimitedAnswerMakesTheWalkSendItsOwn) {
@@ -478,17 +425,15 @@ TEST_F(LookAheadTest, PageTheWalkNeedsBeforeItIsSentIsTheWalksOwn) {
     MakeLookAhead(LookAheadLimits{128, 2, 1 << 20});  // one request to the site at a time
     StartRun();
     browser->Navigate(kStart);  // its GET still waits behind the probe
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     EXPECT_THAT(engine.Requests(),
                 ElementsAre("HEAD http://site/a.html", "GET> http://site/a.html"));
     EXPECT_EQ(lookAhead->Statistics().own, 1);
-    browser.reset();
-    lookAhead->RunEnded();
 }
 
 // --- load times ------------------------------------------------------------------------------
 
-TEST_F(LookAheadWithDefaults, LoadTimeOfServedRequestsIsTheirOwnDuration) {
+TEST_F(LookAheadWithDefaults, LoadTimeIsTheServedRequestsOwnDurationOrNone) {
     StartRun();
     Answer(*engine.Sent("HEAD http://site/a.html"), "HTTP/1.1 200 OK", {}, "",
            std::chrono::milliseconds(1200));
@@ -496,27 +441,25 @@ TEST_F(LookAheadWithDefaults, LoadTimeOfServedRequestsIsTheirOwnDuration) {
            "<p>", std::chrono::milliseconds(900));
     lookAhead->WaitUntilSettled();
 
+    const std::uint64_t nothing = lookAhead->MarkRequests();
+    EXPECT_EQ(lookAhead->ServedSeconds(nothing), std::nullopt);
+
     const std::uint64_t mark = lookAhead->MarkRequests();
     probe->Execute(kStart, "HEAD");
     browser->Navigate(kStart);
     EXPECT_EQ(lookAhead->ServedSeconds(mark), 2);  // 1.2 s + 0.9 s, in whole seconds
-}
 
-TEST_F(LookAheadWithDefaults, LoadTimeIsTheWalksOwnWhenItSentARequest) {
-    StartRun();
-    const std::uint64_t mark = lookAhead->MarkRequests();
+    // Once the walk has sent a request of its own, it measures the time itself.
+    const std::uint64_t own = lookAhead->MarkRequests();
     probe->Execute("http://site/unplanned.png", "HEAD");
-    EXPECT_EQ(lookAhead->ServedSeconds(mark), std::nullopt);
-
-    const std::uint64_t nothing = lookAhead->MarkRequests();
-    EXPECT_EQ(lookAhead->ServedSeconds(nothing), std::nullopt);
+    EXPECT_EQ(lookAhead->ServedSeconds(own), std::nullopt);
 }
 
 // --- runs, stops and bounds ------------------------------------------------------------------
 
 TEST_F(LookAheadWithDefaults, StartEmptiesWhatAnEarlierRunFetched) {
     StartRun();
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     lookAhead->RunEnded();
     StartRun();
     probe->Execute(kStart, "HEAD");
@@ -537,7 +480,7 @@ TEST_F(LookAheadWithDefaults, RunEndCancelsEverythingInFlight) {
 
 TEST_F(LookAheadWithDefaults, StopCancelsAndSendsNothingMore) {
     StartRun();
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     const auto get = engine.Sent("GET http://site/a.html");
     WalkSettings stopped = Settings();
     stopped.running = false;
@@ -556,11 +499,11 @@ TEST_F(LookAheadTest, BodiesBeyondTheBudgetWaitUntilTheWalkHasUsedSome) {
     const std::string body = "<a href=b.html>b</a><a href=c.html>c</a>" + std::string(40, ' ');
     MakeLookAhead(LookAheadLimits{128, 2, 100});  // one request at a time, 100 bytes of pages
     StartRun();
-    Reply("HEAD http://site/a.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/a.html");
     ReplyPage(kStart, body);  // 80 bytes held
-    Reply("HEAD http://site/b.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/b.html");
     ReplyPage("http://site/b.html", body);  // 160: over the budget
-    Reply("HEAD http://site/c.html", "HTTP/1.1 200 OK");
+    Reply("HEAD http://site/c.html");
     EXPECT_THAT(engine.Requests(), Not(Contains("GET http://site/c.html")));
 
     browser->Navigate(kStart);  // the walk has used a.html's page: it makes room
@@ -570,8 +513,6 @@ TEST_F(LookAheadTest, BodiesBeyondTheBudgetWaitUntilTheWalkHasUsedSome) {
 
     browser->Navigate(kStart);  // dropped: the browser's own request
     EXPECT_THAT(engine.Requests(), Contains("GET> http://site/a.html"));
-    browser.reset();
-    lookAhead->RunEnded();
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -56,7 +55,7 @@ std::string Describe(const PlannedFetch& fetch) {
 
 struct PlanCase {
     const char* name;
-    std::function<std::shared_ptr<const platform::Document>()> document;
+    std::shared_ptr<const platform::Document> document;
     std::vector<Fetch> expected;
     // Changes to the default settings: every box ticked, unlimited depth, base http://site/dir/,
     // external links checked, ".zip" excluded; the page walked at depth 1.
@@ -77,7 +76,7 @@ TEST_P(PlanPageTest, Plans) {
     const PlanCase& c = GetParam();
     WalkSettings settings = DefaultSettings();
     c.adjust(settings);
-    const std::vector<PlannedFetch> plan = PlanPage(*c.document(), kPage, 1, settings, {});
+    const std::vector<PlannedFetch> plan = PlanPage(*c.document, kPage, 1, settings, {});
 
     std::vector<std::string> actual;
     for (const PlannedFetch& fetch : plan) {
@@ -96,17 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
     Elements, PlanPageTest,
     testing::Values(
         PlanCase{"EveryWalkerInParseDocOrder",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Form("search.cgi")
-                         .Frame("http://site/dir/f.html")
-                         .Link("http://site/dir/a.html")
-                         .StyleSheet("/css/s.css")
-                         .Script("js/a.js")
-                         .Applet("http://site/dir/x/y.html", std::string("arc.jar"))
-                         .Image("http://site/img/i.png")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Form("search.cgi")
+                     .Frame("http://site/dir/f.html")
+                     .Link("http://site/dir/a.html")
+                     .StyleSheet("/css/s.css")
+                     .Script("js/a.js")
+                     .Applet("http://site/dir/x/y.html", std::string("arc.jar"))
+                     .Image("http://site/img/i.png")
+                     .Build(),
                  {{"HEAD http://site/img/i.png", kImagesSlot, 0},
                   {"HEAD http://site/dir/x/arc.jar", kAppletsSlot, 0},
                   {"HEAD http://site/dir/js/a.js", kScriptsSlot, 0},
@@ -115,70 +112,60 @@ INSTANTIATE_TEST_SUITE_P(
                   {"PAGE+ http://site/dir/f.html", kFramesSlot, 0},
                   {"HEAD http://site/dir/search.cgi", kFormsSlot, 0}}},
         PlanCase{"UntickedBoxesPlanNothing",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Image("http://site/img/i.png")
-                         .Script("a.js")
-                         .StyleSheet("s.css")
-                         .Link("http://site/dir/a.html")
-                         .Frame("http://site/dir/f.html")
-                         .Form("go")
-                         .Applet("http://site/dir/", std::nullopt, "cb/", "C.class")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Image("http://site/img/i.png")
+                     .Script("a.js")
+                     .StyleSheet("s.css")
+                     .Link("http://site/dir/a.html")
+                     .Frame("http://site/dir/f.html")
+                     .Form("go")
+                     .Applet("http://site/dir/", std::nullopt, "cb/", "C.class")
+                     .Build(),
                  {{"HEAD http://site/dir/cb/C.class", kAppletsSlot, 0}},
                  [](WalkSettings& s) {
                      s.images = s.scriptsAndStyles = s.links = s.frames = s.forms = false;
                  }},
         PlanCase{"ScriptsAndStylesWithoutURLAreLeftOut",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Script("")
-                         .Script("b.js")
-                         .StyleSheet("")
-                         .StyleSheet("HTTP://cdn/x.css")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Script("")
+                     .Script("b.js")
+                     .StyleSheet("")
+                     .StyleSheet("HTTP://cdn/x.css")
+                     .Build(),
                  {{"HEAD http://site/dir/b.js", kScriptsSlot, 1},
                   {"HEAD HTTP://cdn/x.css", kStyleSheetsSlot, 1}}},
         PlanCase{"EmptyImageAndFormActionAreProbedAsTheWalkDoes",
-                 [] { return DocumentBuilder(kPage).Image("").Form("").Build(); },
+                 DocumentBuilder(kPage).Image("").Form("").Build(),
                  {{"HEAD ", kImagesSlot, 0}, {"HEAD http://site/dir/", kFormsSlot, 0}}},
         PlanCase{"ScopeDecidesFollowCheckOrNothing",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Link("http://site/dir/in.html")
-                         .Link("http://other/out.html")
-                         .Link("http://site/dir/get.zip")
-                         .Link("mailto:someone@site")
-                         .Link("http://site/dir/in.html?x=1")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Link("http://site/dir/in.html")
+                     .Link("http://other/out.html")
+                     .Link("http://site/dir/get.zip")
+                     .Link("mailto:someone@site")
+                     .Link("http://site/dir/in.html?x=1")
+                     .Build(),
                  {{"PAGE+ http://site/dir/in.html", kLinksSlot, 0},
                   {"HEAD http://other/out.html", kLinksSlot, 1},
                   {"HEAD http://site/dir/get.zip", kLinksSlot, 2},
                   {"RECORD mailto:someone@site", kLinksSlot, 3},
                   {"PAGE+ http://site/dir/in.html?x=1", kLinksSlot, 4}}},
         PlanCase{"ExternalLinksAreNotCheckedWithTheFlagOff",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Link("http://other/out.html")
-                         .Frame("http://other/frame.html")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Link("http://other/out.html")
+                     .Frame("http://other/frame.html")
+                     .Build(),
                  {{"RECORD http://other/out.html", kLinksSlot, 0},
                   {"RECORD http://other/frame.html", kFramesSlot, 0}},
                  [](WalkSettings& s) { s.scope.followExternal = false; }},
         PlanCase{"FragmentLinksLoadOnlyOtherPages",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Link("http://site/dir/page.html#top")
-                         .Link("http://site/dir/page.html#")
-                         .Link("http://site/dir/other.html#part")
-                         .Link("http://other/ext.html#intro")
-                         .Link("http://site/dir/other.html#more")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Link("http://site/dir/page.html#top")
+                     .Link("http://site/dir/page.html#")
+                     .Link("http://site/dir/other.html#part")
+                     .Link("http://other/ext.html#intro")
+                     .Link("http://site/dir/other.html#more")
+                     .Build(),
                  {{"RECORD http://site/dir/page.html#top", kLinksSlot, 0},
                   {"RECORD http://site/dir/page.html#", kLinksSlot, 1},
                   {"FRAGMENT http://site/dir/other.html#part -> http://site/dir/other.html",
@@ -187,31 +174,27 @@ INSTANTIATE_TEST_SUITE_P(
                   {"FRAGMENT http://site/dir/other.html#more -> http://site/dir/other.html",
                    kLinksSlot, 4}}},
         PlanCase{"FramesWithAFragmentLoadWithoutProbeOrAreRecordedAsTheyAre",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Frame("http://site/dir/f.html#x")
-                         .Frame("http://other/g.html#y")
-                         .Frame("about:blank")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Frame("http://site/dir/f.html#x")
+                     .Frame("http://other/g.html#y")
+                     .Frame("about:blank")
+                     .Build(),
                  {{"LOAD+ http://site/dir/f.html#x -> http://site/dir/f.html", kFramesSlot, 0},
                   {"RECORD http://other/g.html#y", kFramesSlot, 1},
                   {"RECORD about:blank", kFramesSlot, 2}}},
         PlanCase{"PagesBeyondTheMaximumDepthAreLoadedButNotWalked",
-                 [] {
-                     return DocumentBuilder(kPage)
-                         .Link("http://site/dir/a.html")
-                         .Frame("http://site/dir/f.html#x")
-                         .Build();
-                 },
+                 DocumentBuilder(kPage)
+                     .Link("http://site/dir/a.html")
+                     .Frame("http://site/dir/f.html#x")
+                     .Build(),
                  {{"PAGE http://site/dir/a.html", kLinksSlot, 0},
                   {"LOAD http://site/dir/f.html#x -> http://site/dir/f.html", kFramesSlot, 0}},
                  [](WalkSettings& s) { s.maximumDepth = 1; }},
         PlanCase{"NegativeMaximumDepthWalksNothing",
-                 [] { return DocumentBuilder(kPage).Link("http://site/dir/a.html").Build(); },
+                 DocumentBuilder(kPage).Link("http://site/dir/a.html").Build(),
                  {{"PAGE http://site/dir/a.html", kLinksSlot, 0}},
                  [](WalkSettings& s) { s.maximumDepth = -1; }},
-        PlanCase{"NotHtmlPlansNothing", [] { return platform::Document::NotHtml(kPage); }, {}}),
+        PlanCase{"NotHtmlPlansNothing", platform::Document::NotHtml(kPage), {}}),
     [](const testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
 
 TEST(PlanPage, UrlsMetBeforeOnThePageOrInTheRunAreLeftOut) {
@@ -246,74 +229,6 @@ TEST(PlanPage, ChildPagesWithinTheDepthAreWalked) {
 
 // --- the walk asks for what the plan says ---------------------------------------------------
 
-// Fakes that write every request the walk makes into one list: "HEAD url" for a probe, "GET url"
-// for a page shown in the browser, "LOAD url" for a page loaded to look for a fragment. Every probe
-// answers 200 OK, every page loads under its own address; pages other than the start page are
-// empty.
-struct RequestLog {
-    std::vector<std::string> requests;
-    std::map<std::string, std::shared_ptr<const platform::Document>> documents;
-
-    std::shared_ptr<const platform::Document> DocumentAt(const std::string& url) const {
-        const auto found = documents.find(url);
-        return found != documents.end() ? found->second : DocumentBuilder(url).Build();
-    }
-};
-
-class LoggingControl final : public platform::TransferControl {
-  public:
-    explicit LoggingControl(RequestLog& log) : log_(log) {}
-    void Execute(const std::string& url, const std::string& operation) override {
-        log_.requests.push_back(operation + " " + url);
-    }
-    bool StillExecuting() override { return false; }
-    std::string GetHeader() override { return "HTTP/1.1 200 OK\r\n\r\n"; }
-
-  private:
-    RequestLog& log_;
-};
-
-class LoggingBrowser final : public platform::Browser, public platform::PageLoader {
-  public:
-    explicit LoggingBrowser(RequestLog& log) : log_(log) {}
-    void SetSilent(bool) override {}
-    void SetOffline(bool) override {}
-    void Navigate(const std::string& url) override {
-        if (url != "about:blank") {
-            log_.requests.push_back("GET " + url);
-        }
-        location_ = url;
-    }
-    int ReadyState() override { return kReadyStateComplete; }
-    std::string LocationURL() override { return location_; }
-    std::shared_ptr<const platform::Document> GetDocument() override {
-        return log_.DocumentAt(location_);
-    }
-
-    class LoggedLoad final : public platform::PageLoad {
-      public:
-        LoggedLoad(std::string url, std::shared_ptr<const platform::Document> document)
-            : url_(std::move(url)), document_(std::move(document)) {}
-        bool Complete() override { return true; }
-        std::string LocationURL() override { return url_; }
-        std::shared_ptr<const platform::Document> GetDocument() override { return document_; }
-        int DurationSeconds() override { return 0; }
-
-      private:
-        std::string url_;
-        std::shared_ptr<const platform::Document> document_;
-    };
-
-    std::shared_ptr<platform::PageLoad> Load(const std::string& url) override {
-        log_.requests.push_back("LOAD " + url);
-        return std::make_shared<LoggedLoad>(url, log_.DocumentAt(url));
-    }
-
-  private:
-    RequestLog& log_;
-    std::string location_ = "about:blank";
-};
-
 // The requests a plan stands for, as the walk makes them (a page loaded for fragments once).
 std::vector<std::string> RequestsOf(const std::vector<PlannedFetch>& plan) {
     std::vector<std::string> requests;
@@ -342,47 +257,54 @@ std::vector<std::string> RequestsOf(const std::vector<PlannedFetch>& plan) {
     return requests;
 }
 
+// The walk runs on fakes where every probe answers 200 OK and every page loads under its own
+// address (pages other than the one planned are empty); its requests, in order, must be the
+// plan's.
 TEST_P(PlanPageTest, PredictsTheWalk) {
     const PlanCase& c = GetParam();
     WalkSettings settings = DefaultSettings();
     c.adjust(settings);
 
-    RequestLog log;
-    log.documents[kPage] = c.document();
-    LoggingBrowser browser(log);
-    crawl_test::FakeFrontEnd frontEnd;
-    crawl_test::FakeClock clock;
-    crawl_test::EventLog events;
-    crawl_test::FakeSleeper sleeper(clock, events);
-    platform::NoEventPump pump;
-    Crawl crawl(frontEnd, CrawlServices{browser, std::make_shared<LoggingControl>(log), browser,
-                                        clock, sleeper, pump});
-    frontEnd.values[CheckControl::chkImages] = settings.images;
-    frontEnd.values[CheckControl::chkApplets] = settings.applets;
-    frontEnd.values[CheckControl::chkJSStyle] = settings.scriptsAndStyles;
-    frontEnd.values[CheckControl::chkLinks] = settings.links;
-    frontEnd.values[CheckControl::chkFrames] = settings.frames;
-    frontEnd.values[CheckControl::chkForms] = settings.forms;
-    frontEnd.values[CheckControl::chkExternal] = settings.scope.followExternal;
-    frontEnd.maximumDepth = settings.maximumDepth;
-    frontEnd.texts[TextControl::txtTmOut] = "60";
-    frontEnd.texts[TextControl::txtStartURL] = kPage;
-    frontEnd.texts[TextControl::txtBaseURL] = settings.scope.baseURL;
+    crawl_test::CrawlRig rig;
+    rig.inet->otherwise = crawl_test::ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n"};
+    rig.inet->events = rig.pageLoader.events = &rig.events;
+    rig.browser.anyPageLoads = rig.pageLoader.anyPageLoads = true;
+    rig.Page(kPage, c.document);
+    auto& boxes = rig.frontEnd.values;
+    boxes[CheckControl::chkImages] = settings.images;
+    boxes[CheckControl::chkApplets] = settings.applets;
+    boxes[CheckControl::chkJSStyle] = settings.scriptsAndStyles;
+    boxes[CheckControl::chkLinks] = settings.links;
+    boxes[CheckControl::chkFrames] = settings.frames;
+    boxes[CheckControl::chkForms] = settings.forms;
+    boxes[CheckControl::chkExternal] = settings.scope.followExternal;
+    rig.frontEnd.maximumDepth = settings.maximumDepth;
     SyntaxChecker::ClearAdvisoriesForTesting();
-    VisitControl::ClearExcludedExtensions();
     for (const std::string& entry : settings.scope.excludedExtensions) {
         VisitControl::AddExcludedExtension(entry);
     }
-    crawl.btnStartStop_Click();
+    rig.Run(kPage, settings.scope.baseURL);
 
+    // "probe url" -> "HEAD url", "navigate url" -> "GET url", "load url" -> "LOAD url".
+    std::vector<std::string> requests;
+    for (const std::string& event : rig.events) {
+        for (const auto& [prefix, request] :
+             {std::pair{"probe ", "HEAD "}, std::pair{"navigate ", "GET "},
+              std::pair{"load ", "LOAD "}}) {
+            const std::string p = prefix;
+            if (event.rfind(p, 0) == 0 && event != "navigate about:blank") {
+                requests.push_back(request + event.substr(p.size()));
+            }
+        }
+    }
     const std::vector<PlannedFetch> plan = PlanPage(
-        *c.document(), kPage, 1, settings, [](const std::string& url) { return url == kPage; });
+        *c.document, kPage, 1, settings, [](const std::string& url) { return url == kPage; });
     std::vector<std::string> expected = {std::string("HEAD ") + kPage, std::string("GET ") + kPage};
     if (WithinMaximumDepth(1, settings.maximumDepth)) {
         const std::vector<std::string> planned = RequestsOf(plan);
         expected.insert(expected.end(), planned.begin(), planned.end());
     }
-    EXPECT_THAT(log.requests, ElementsAreArray(expected));
+    EXPECT_THAT(requests, ElementsAreArray(expected));
 }
 
 }  // namespace

@@ -123,36 +123,32 @@ void ReleaseAndWait(LoopbackHttpServer& server, std::vector<std::shared_ptr<Tran
     }
 }
 
-TEST(EngineConnectionLimits, RequestsToOneHostShareItsConnections) {
+struct LimitCase {
+    const char* name;
+    int total;    // 0: no limit
+    int perHost;  // 0: no limit
+    int connections;
+};
+
+class EngineConnectionLimits : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(EngineConnectionLimits, SixRequestsShareTheConnectionsAllowed) {
     LoopbackHttpServer server;
     CurlTransferEngine engine;
-    engine.SetConnectionLimits(0, 2);
+    engine.SetConnectionLimits(GetParam().total, GetParam().perHost);
     auto transfers = HeldRequests(engine, server, 6);
-    ASSERT_TRUE(server.WaitForRequests(2));
+    ASSERT_TRUE(server.WaitForRequests(GetParam().connections));
     ReleaseAndWait(server, transfers);
     EXPECT_EQ(server.RequestCount(), 6);
-    EXPECT_LE(server.ConnectionCount(), 2);
+    EXPECT_LE(server.ConnectionCount(), GetParam().connections);
 }
 
-TEST(EngineConnectionLimits, AllRequestsShareTheTotal) {
-    LoopbackHttpServer server;
-    CurlTransferEngine engine;
-    engine.SetConnectionLimits(2, 0);
-    auto transfers = HeldRequests(engine, server, 6);
-    ASSERT_TRUE(server.WaitForRequests(2));
-    ReleaseAndWait(server, transfers);
-    EXPECT_EQ(server.RequestCount(), 6);
-    EXPECT_LE(server.ConnectionCount(), 2);
-}
-
-TEST(EngineConnectionLimits, WithoutLimitsEveryRequestGetsItsOwnConnection) {
-    LoopbackHttpServer server;
-    CurlTransferEngine engine;
-    auto transfers = HeldRequests(engine, server, 6);
-    ASSERT_TRUE(server.WaitForRequests(6));
-    ReleaseAndWait(server, transfers);
-    EXPECT_EQ(server.ConnectionCount(), 6);
-}
+INSTANTIATE_TEST_SUITE_P(Limits, EngineConnectionLimits,
+                         testing::Values(LimitCase{"PerHost", 0, 2, 2}, LimitCase{"Total", 2, 0, 2},
+                                         LimitCase{"None", 0, 0, 6}),
+                         [](const testing::TestParamInfo<LimitCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace quill::platform

@@ -78,8 +78,8 @@ class FileResponderTest : public ::testing::Test {
 
 struct FileCase {
     const char* name;
-    const char* url;  // relative to the site's folder
-    const char* header;
+    const char* url;          // relative to the site's folder
+    const char* contentType;  // nullptr: not found
     const char* body;
 };
 
@@ -89,65 +89,41 @@ TEST_P(FileAnswerTest, AnswersLikeAStaticServer) {
     const FileCase& row = GetParam();
     const auto got = Fetch(site_.Url(row.url));
     EXPECT_EQ(got->Error(), "");
-    EXPECT_EQ(got->Header(), row.header);
-    EXPECT_EQ(got->Body(), row.body);
     EXPECT_TRUE(got->HeadersReceived());
+    const std::string body = row.body;
+    EXPECT_EQ(got->Header(), row.contentType ? OkHeader(body.size(), row.contentType) : kNotFound);
+    EXPECT_EQ(got->Body(), body);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Site, FileAnswerTest,
     ::testing::Values(
-        FileCase{"Page", "index.html",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\n"
-                 "Content-Type: text/html\r\n\r\n",
-                 "<html>home</html>"},
-        FileCase{"ShortExtension", "page.htm",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>page</html>"},
-        FileCase{"StyleSheet", "style.css",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 7\r\nContent-Type: text/css\r\n\r\n",
-                 "body {}"},
-        FileCase{"FolderAnswersWithItsIndex", "docs",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>docs</html>"},
-        FileCase{"FolderWithSlash", "docs/",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>docs</html>"},
-        FileCase{"EncodedSpace", "two%20words.html",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 19\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>spaced</html>"},
-        FileCase{"FragmentIgnored", "page.htm#top",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>page</html>"},
-        FileCase{"QueryIgnored", "page.htm?v=2",
-                 "HTTP/1.0 200 OK\r\nContent-Length: 17\r\nContent-Type: text/html\r\n\r\n",
-                 "<html>page</html>"},
-        FileCase{"Missing", "gone.html", "HTTP/1.0 404 Not Found\r\n\r\n", ""},
-        FileCase{"FolderWithoutIndex", "empty-folder", "HTTP/1.0 404 Not Found\r\n\r\n", ""},
-        FileCase{"EncodedNul", "page%00.htm", "HTTP/1.0 404 Not Found\r\n\r\n", ""}),
+        FileCase{"Page", "index.html", "text/html", "<html>home</html>"},
+        FileCase{"StyleSheet", "style.css", "text/css", "body {}"},
+        FileCase{"FolderAnswersWithItsIndex", "docs", "text/html", "<html>docs</html>"},
+        FileCase{"FolderWithSlash", "docs/", "text/html", "<html>docs</html>"},
+        FileCase{"EncodedSpace", "two%20words.html", "text/html", "<html>spaced</html>"},
+        FileCase{"FragmentAndQueryIgnored", "page.htm?v=2#top", "text/html", "<html>page</html>"},
+        FileCase{"Missing", "gone.html", nullptr, ""},
+        FileCase{"FolderWithoutIndex", "empty-folder", nullptr, ""},
+        FileCase{"EncodedNul", "page%00.htm", nullptr, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileResponderTest, HeadGivesTheHeaderWithoutTheBody) {
     const auto got = Fetch(site_.Url("logo.png"), "HEAD");
     EXPECT_EQ(got->Header(), OkHeader(2048, "image/png"));
     EXPECT_EQ(got->BodySize(), 0u);
-    EXPECT_EQ(got->ContentLength(), 2048);
     EXPECT_EQ(got->Status(), 200);
+    EXPECT_EQ(engine_.KnownContentLength(site_.Url("logo.png")), 2048);
 }
 
-TEST_F(FileResponderTest, LocalhostIsThisMachine) {
-    const auto got = Fetch("file://localhost" + site_.Path("style.css"));
-    EXPECT_EQ(got->Header(), OkHeader(7, "text/css"));
-}
-
-TEST_F(FileResponderTest, AnotherHostGivesNoResponse) {
-    const auto got = Fetch("file://elsewhere" + site_.Path("style.css"));
-    EXPECT_THAT(got->Error(), Not(IsEmpty()));
-    EXPECT_EQ(got->Header(), "");
-}
-
-TEST_F(FileResponderTest, RelativePathIsNotLookedUp) {
-    EXPECT_EQ(Fetch("file:index.html")->Header(), kNotFound);
+TEST_F(FileResponderTest, LocalhostIsThisMachineAndAnotherHostGivesNoResponse) {
+    EXPECT_EQ(Fetch("file://localhost" + site_.Path("style.css"))->Header(),
+              OkHeader(7, "text/css"));
+    const auto elsewhere = Fetch("file://elsewhere" + site_.Path("style.css"));
+    EXPECT_THAT(elsewhere->Error(), Not(IsEmpty()));
+    EXPECT_EQ(elsewhere->Header(), "");
+    EXPECT_EQ(Fetch("file:index.html")->Header(), kNotFound) << "a relative path is not looked up";
 }
 
 TEST_F(FileResponderTest, BodyLimitAndHtmlOnlyApply) {
@@ -166,14 +142,8 @@ TEST_F(FileResponderTest, BodyLimitAndHtmlOnlyApply) {
     EXPECT_EQ(transfer->BodySize(), 0u);
 }
 
-TEST_F(FileResponderTest, ContentLengthIsRemembered) {
-    Fetch(site_.Url("logo.png"), "HEAD");
-    EXPECT_EQ(engine_.KnownContentLength(site_.Url("logo.png")), 2048);
-}
-
 TEST_F(FileResponderTest, NothingIsReadWhileFileAccessIsOff) {
     engine_.SetFileAccess(false);
-    EXPECT_FALSE(engine_.FileAccess());
     for (const char* method : {"HEAD", "GET"}) {
         const auto got = Fetch(site_.Url("index.html"), method);
         EXPECT_TRUE(got->Finished());
@@ -198,12 +168,9 @@ TEST_P(ContentTypeTest, ByExtension) {
 
 INSTANTIATE_TEST_SUITE_P(
     Extensions, ContentTypeTest,
-    ::testing::Values(TypeCase{"/a/page.html", "text/html"}, TypeCase{"/a/PAGE.HTM", "text/html"},
+    ::testing::Values(TypeCase{"/a/PAGE.HTM", "text/html"},
                       TypeCase{"/a/doc.xhtml", "application/xhtml+xml"},
-                      TypeCase{"/a/s.css", "text/css"}, TypeCase{"/a/app.js", "text/javascript"},
-                      TypeCase{"/a/p.png", "image/png"}, TypeCase{"/a/p.jpeg", "image/jpeg"},
-                      TypeCase{"/a/p.JPG", "image/jpeg"}, TypeCase{"/a/p.gif", "image/gif"},
-                      TypeCase{"/a/p.svg", "image/svg+xml"},
+                      TypeCase{"/a/app.js", "text/javascript"}, TypeCase{"/a/p.JPG", "image/jpeg"},
                       TypeCase{"/a/archive.tar.gz", "application/octet-stream"},
                       TypeCase{"/a.dir/README", "application/octet-stream"},
                       TypeCase{"/a/noextension", "application/octet-stream"}));

@@ -78,11 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       VerdictCase{"Http10Ok", "HTTP/1.0 200 OK", true},
                       VerdictCase{"ReasonInOtherCase", "HTTP/1.1 200 Ok", false},
                       VerdictCase{"Http2WithoutReason", "HTTP/2 200", false},
-                      VerdictCase{"Http2WithReason", "HTTP/2 200 OK", false},
                       VerdictCase{"MovedPermanently", "HTTP/1.1 301 Moved Permanently", false},
-                      VerdictCase{"Found", "HTTP/1.1 302 Found", false},
-                      VerdictCase{"NotFound", "HTTP/1.1 404 Not Found", false},
-                      VerdictCase{"ServerError", "HTTP/1.1 500 Internal Server Error", false}),
+                      VerdictCase{"NotFound", "HTTP/1.1 404 Not Found", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProbeEndToEndTest, RedirectToAGoodPageIsNotFollowed) {
@@ -93,23 +90,18 @@ TEST_F(ProbeEndToEndTest, RedirectToAGoodPageIsNotFollowed) {
 }
 
 TEST_F(ProbeEndToEndTest, NoResponseIsUnreachable) {
-    server_.ServeClosedMidHeader("/cut");
-    EXPECT_FALSE(Probe(server_.Url("/cut")));
     for (const char* url : {"", "mailto:x", "javascript:void(0)", "ftp://127.0.0.1/"}) {
         EXPECT_FALSE(Probe(url)) << url;
     }
+    EXPECT_EQ(sleeper_.sleeps, 0) << "a URL that cannot be asked for needs no wait";
+    server_.ServeClosedMidHeader("/cut");
+    EXPECT_FALSE(Probe(server_.Url("/cut")));
 }
 
 TEST_F(ProbeEndToEndTest, EveryPollSleepsOnceAndPumpsThreeTimes) {
     server_.ServePage("/", "<p>home</p>");
     EXPECT_TRUE(Probe(server_.Url("/")));
     EXPECT_EQ(pump_.pumps, 3 * sleeper_.sleeps);
-}
-
-TEST_F(ProbeEndToEndTest, RefusedUrlNeedsNoSleep) {
-    EXPECT_FALSE(Probe("mailto:x"));
-    EXPECT_EQ(sleeper_.sleeps, 0);
-    EXPECT_EQ(pump_.pumps, 0);
 }
 
 TEST_F(ProbeEndToEndTest, FileUrlsAreProbedOnlyWithFileAccess) {

@@ -1,12 +1,10 @@
 // The libcurl transfer engine end to end against the loopback server: header blocks as received,
-// HEAD and GET, redirects, body limits, known content lengths, many requests at once, connection
-// reuse, cancelling, time-outs, broken servers and URLs the engine must refuse.
+// HEAD and GET, redirects, body limits, known content lengths, many requests at once, a late reply,
+// cancelling, time-outs, broken servers and URLs the engine must refuse.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -21,6 +19,7 @@ namespace {
 
 using test_support::HttpResponse;
 using test_support::LoopbackHttpServer;
+using test_support::RefusingPort;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
@@ -43,27 +42,6 @@ std::shared_ptr<Transfer> RunToEnd(TransferEngine& engine, TransferRequest reque
     transfer->WaitFinished();
     return transfer;
 }
-
-// A port on the loopback interface where nothing listens: bound, so no one else takes it, but
-// never listening, so every connection is refused.
-class RefusingPort {
-  public:
-    RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(fd_); }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
-  private:
-    int fd_;
-    int port_ = 0;
-};
 
 class TransferEngineTest : public ::testing::Test {
   protected:
@@ -108,9 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusLineCase{"Http10Ok", "HTTP/1.0 200 OK", 200},
                       StatusLineCase{"LowerCaseReason", "HTTP/1.1 200 Ok", 200},
                       StatusLineCase{"Http2WithoutReason", "HTTP/2 200", 200},
-                      StatusLineCase{"MovedPermanently", "HTTP/1.1 301 Moved Permanently", 301},
-                      StatusLineCase{"NotFound", "HTTP/1.1 404 Not Found", 404},
-                      StatusLineCase{"ServerError", "HTTP/1.1 500 Internal Server Error", 500}),
+                      StatusLineCase{"MovedPermanently", "HTTP/1.1 301 Moved Permanently", 301}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferEngineTest, HeadAsksWithHeadAndGetsNoBody) {
@@ -131,12 +107,15 @@ TEST_F(TransferEngineTest, ErrorStatusesStillDeliverTheirPage) {
     EXPECT_EQ(failing->Error(), "");
     EXPECT_EQ(failing->Status(), 500);
     EXPECT_EQ(failing->Body(), "<p>down</p>");
+    EXPECT_EQ(RunToEnd(engine_, Get(server_.Url("/nowhere")))->Status(), 404);
+}
 
-    const auto missing = RunToEnd(engine_, Get(server_.Url("/nowhere")));
-    EXPECT_EQ(missing->Error(), "");
-    EXPECT_EQ(missing->Status(), 404);
-    EXPECT_THAT(missing->Header(), StartsWith("HTTP/1.1 404 Not Found\r\n"));
-    EXPECT_THAT(missing->Body(), HasSubstr("Not Found"));
+TEST_F(TransferEngineTest, ReplyAfterADelayIsWaitedFor) {
+    server_.ServeDelayed("/late", HttpResponse{"HTTP/1.1 200 OK", {}, "late"},
+                         std::chrono::milliseconds(300));
+    const auto transfer = RunToEnd(engine_, Get(server_.Url("/late")));
+    EXPECT_EQ(transfer->Error(), "");
+    EXPECT_EQ(transfer->Body(), "late");
 }
 
 TEST_F(TransferEngineTest, SendsItsUserAgent) {
@@ -147,30 +126,20 @@ TEST_F(TransferEngineTest, SendsItsUserAgent) {
     EXPECT_EQ(server_.Requests()[0].version, "HTTP/1.1");
 }
 
-TEST_F(TransferEngineTest, EffectiveUrlIsTheRequestUrlAsLibcurlWritesIt) {
-    server_.ServePage("/page", "<p>hi</p>");
-    EXPECT_EQ(RunToEnd(engine_, Head(server_.Url("/page#part")))->EffectiveURL(),
-              server_.Url("/page#part"));
-    EXPECT_EQ(RunToEnd(engine_, Head(server_.Origin()))->EffectiveURL(), server_.Url("/"));
-}
-
-TEST_F(TransferEngineTest, InterimResponsesAreNotTheAnswer) {
+// Only the final response's header block counts: not an interim 103, not the chunked trailers.
+TEST_F(TransferEngineTest, HeaderIsTheFinalResponsesBlockOnly) {
     server_.ServeRaw("/hints",
                      "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n"
-                     "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
-    const auto transfer = RunToEnd(engine_, Get(server_.Url("/hints")));
-    EXPECT_EQ(transfer->Header(), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n");
-    EXPECT_EQ(transfer->Body(), "ok");
-}
-
-TEST_F(TransferEngineTest, TrailersAreNotPartOfTheHeader) {
+                     "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc");
     server_.ServeRaw("/chunked",
                      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
                      "3\r\nabc\r\n0\r\nX-Checksum: 1\r\n\r\n");
-    const auto transfer = RunToEnd(engine_, Get(server_.Url("/chunked")));
-    EXPECT_EQ(transfer->Error(), "");
-    EXPECT_EQ(transfer->Header(), "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    EXPECT_EQ(transfer->Body(), "abc");
+    const auto hinted = RunToEnd(engine_, Get(server_.Url("/hints")));
+    EXPECT_EQ(hinted->Header(), "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n");
+    EXPECT_EQ(hinted->Body(), "abc");
+    const auto chunked = RunToEnd(engine_, Get(server_.Url("/chunked")));
+    EXPECT_EQ(chunked->Header(), "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    EXPECT_EQ(chunked->Body(), "abc");
 }
 
 // Sets an environment variable for the life of the object.
@@ -195,15 +164,7 @@ class ScopedEnvironment {
     std::optional<std::string> old_;
 };
 
-TEST_F(TransferEngineTest, ProxyFromTheEnvironmentIsUsed) {
-    const ScopedEnvironment proxy("http_proxy", server_.Origin());
-    server_.ServePage("http://site.example.test/page", "<p>via proxy</p>");
-    const auto transfer = RunToEnd(engine_, Get("http://site.example.test/page"));
-    EXPECT_EQ(transfer->Error(), "");
-    EXPECT_EQ(transfer->Body(), "<p>via proxy</p>");
-    EXPECT_EQ(server_.RequestCount("GET", "http://site.example.test/page"), 1);
-}
-
+// Tests and users on machines with a proxy configured still reach loopback servers directly.
 TEST_F(TransferEngineTest, LoopbackIsNeverProxied) {
     RefusingPort deadProxy;
     const ScopedEnvironment proxy("http_proxy", deadProxy.Url());
@@ -267,15 +228,6 @@ TEST_F(TransferEngineTest, RedirectOffTheWebIsRefused) {
     EXPECT_EQ(transfer->BodySize(), 0u);
 }
 
-TEST_F(TransferEngineTest, RedirectLoopFails) {
-    server_.ServeRedirect("/loop", "/loop");
-    TransferRequest request = Get(server_.Url("/loop"));
-    request.followRedirects = true;
-    request.maxRedirects = 5;
-    EXPECT_THAT(RunToEnd(engine_, request)->Error(), Not(IsEmpty()));
-    EXPECT_EQ(server_.RequestCount("/loop"), 6);
-}
-
 // --- what is kept of the body ---
 
 struct HtmlOnlyCase {
@@ -295,22 +247,16 @@ TEST_P(HtmlBodyOnlyTest, KeepsTheBodyOfHtmlOnly) {
     request.htmlBodyOnly = true;
     const auto transfer = RunToEnd(engine_, request);
     EXPECT_EQ(transfer->Error(), "");
-    EXPECT_TRUE(transfer->HeadersReceived());
-    EXPECT_EQ(transfer->Status(), 200);
-    EXPECT_EQ(transfer->ContentType(), row.contentType);
     EXPECT_EQ(transfer->ContentLength(), 3000);
     EXPECT_EQ(transfer->Body(), row.bodyKept ? body : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(ByContentType, HtmlBodyOnlyTest,
                          ::testing::Values(HtmlOnlyCase{"Html", "text/html", true},
-                                           HtmlOnlyCase{"HtmlWithCharset",
-                                                        "text/html; charset=ISO-8859-1", true},
                                            HtmlOnlyCase{"HtmlUpperCase", "TEXT/HTML", true},
                                            HtmlOnlyCase{"Xhtml", "application/xhtml+xml", true},
                                            HtmlOnlyCase{"Image", "image/png", false},
-                                           HtmlOnlyCase{"PlainText", "text/plain", false},
-                                           HtmlOnlyCase{"Archive", "application/zip", false}),
+                                           HtmlOnlyCase{"PlainText", "text/plain", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferEngineTest, HtmlBodyOnlyJudgesTheFinalResponse) {
@@ -402,15 +348,6 @@ TEST_F(TransferEngineTest, ManyRequestsAreInFlightAtOnce) {
     }
 }
 
-TEST_F(TransferEngineTest, ReusesTheConnectionForSuccessiveRequests) {
-    server_.ServeSite({{"/", "<p>home</p>"}, {"/a", "<p>a</p>"}, {"/b", "<p>b</p>"}});
-    RunToEnd(engine_, Head(server_.Url("/")));
-    RunToEnd(engine_, Get(server_.Url("/a")));
-    RunToEnd(engine_, Head(server_.Url("/b")));
-    EXPECT_EQ(server_.RequestCount(), 3);
-    EXPECT_EQ(server_.ConnectionCount(), 1);
-}
-
 // --- ending early ---
 
 TEST_F(TransferEngineTest, CancelEndsAHungRequestAndClosesItsConnection) {
@@ -423,16 +360,6 @@ TEST_F(TransferEngineTest, CancelEndsAHungRequestAndClosesItsConnection) {
     EXPECT_EQ(transfer->Error(), "cancelled");
     EXPECT_EQ(transfer->Header(), "");
     EXPECT_TRUE(server_.WaitForOpenConnectionsAtMost(0));
-}
-
-TEST_F(TransferEngineTest, CancelMidBodyKeepsTheHeaderButFails) {
-    server_.ServeInTwoParts("/half", "text/html", "<p>half", "</p>");
-    const auto transfer = engine_.Start(Get(server_.Url("/half")));
-    transfer->WaitBodyOrFinished(7);
-    transfer->Cancel();
-    transfer->WaitFinished();
-    EXPECT_EQ(transfer->Error(), "cancelled");
-    EXPECT_THAT(transfer->Header(), StartsWith("HTTP/1.1 200 OK\r\n"));
 }
 
 TEST_F(TransferEngineTest, DroppingTheLastReferenceAbandonsTheRequest) {
@@ -470,30 +397,21 @@ TEST_F(TransferEngineTest, EngineEndFinishesRequestsStillRunning) {
 
 // --- servers and URLs that give no response ---
 
-TEST_F(TransferEngineTest, ServerClosingMidHeaderGivesNoResponse) {
+TEST_F(TransferEngineTest, BrokenOrAbsentServerGivesNoResponse) {
     server_.ServeClosedMidHeader("/cut");
-    for (const auto& request : {Head(server_.Url("/cut")), Get(server_.Url("/cut"))}) {
-        const auto transfer = RunToEnd(engine_, request);
-        EXPECT_THAT(transfer->Error(), Not(IsEmpty()));
-        EXPECT_EQ(transfer->Header(), "");
-        EXPECT_EQ(transfer->Status(), 0);
-    }
-}
-
-TEST_F(TransferEngineTest, RefusedConnectionGivesNoResponse) {
-    RefusingPort port;
-    const auto transfer = RunToEnd(engine_, Head(port.Url()));
-    EXPECT_THAT(transfer->Error(), Not(IsEmpty()));
-    EXPECT_EQ(transfer->Header(), "");
-}
-
-TEST_F(TransferEngineTest, ServerSpeakingSomethingElseGivesNoResponse) {
     server_.ServeRaw("/noise", "hello there\r\n\r\n");
     server_.ServeStatusLine("/future", "HTTP/3.0 200 OK");
-    for (const char* path : {"/noise", "/future"}) {
-        const auto transfer = RunToEnd(engine_, Head(server_.Url(path)));
-        EXPECT_THAT(transfer->Error(), Not(IsEmpty())) << path;
-        EXPECT_EQ(transfer->Header(), "") << path;
+    RefusingPort refusing;
+    for (const std::string& url :
+         {server_.Url("/cut"), server_.Url("/noise"), server_.Url("/future"), refusing.Url()}) {
+        for (const char* method : {"HEAD", "GET"}) {
+            TransferRequest request = Get(url);
+            request.method = method;
+            const auto transfer = RunToEnd(engine_, request);
+            EXPECT_THAT(transfer->Error(), Not(IsEmpty())) << url << " " << method;
+            EXPECT_EQ(transfer->Header(), "") << url << " " << method;
+            EXPECT_EQ(transfer->Status(), 0) << url << " " << method;
+        }
     }
 }
 
@@ -525,9 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedUrlCase{"Mail", "mailto:x"},
                       RefusedUrlCase{"Script", "javascript:void(0)"},
                       RefusedUrlCase{"Ftp", "ftp://127.0.0.1/file"},
-                      RefusedUrlCase{"NoScheme", "just some words"},
                       RefusedUrlCase{"BrokenIpv6", "http://[::1/"},
-                      RefusedUrlCase{"SpaceInHost", "http://a b/"},
                       RefusedUrlCase{"FileWhileFileAccessIsOff", "file:///etc/hostname"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quill::platform {
@@ -101,9 +102,7 @@ TEST_F(WebBrowserTest, PageLoadIsAGetFollowingRedirectsForHtmlOnly) {
     EXPECT_EQ(request.maxBodyBytes, std::size_t{32} * 1024 * 1024);
     EXPECT_TRUE(request.htmlBodyOnly);
     EXPECT_EQ(request.timeoutSeconds, 60);
-}
 
-TEST_F(WebBrowserTest, LoadTimeoutGoesToTheNextRequest) {
     browser.SetLoadTimeoutSeconds(120);
     browser.Navigate("http://site.example/");
     EXPECT_EQ(engine.Last()->Request().timeoutSeconds, 120);
@@ -160,17 +159,6 @@ TEST_F(WebBrowserTest, BodyCutShortIsShownAsItCame) {
     ASSERT_EQ(browser.GetDocument()->links.size(), 1u);
 }
 
-TEST_F(WebBrowserTest, DocumentStaysReadableAfterTheBrowserMovesOn) {
-    browser.Navigate("http://site.example/a.html");
-    AnswerPage(*engine.Last(), "http://site.example/a.html", "<a href=x.html>x</a>");
-    const auto document = browser.GetDocument();
-    browser.Navigate("http://site.example/b.html");
-    AnswerPage(*engine.Last(), "http://site.example/b.html", "<p>none");
-    EXPECT_EQ(browser.GetDocument()->links.size(), 0u);
-    ASSERT_EQ(document->links.size(), 1u);
-    EXPECT_EQ(document->links[0].href, "http://site.example/x.html");
-}
-
 // --- the address shown ---
 
 struct LocationCase {
@@ -194,22 +182,14 @@ INSTANTIATE_TEST_SUITE_P(
     Table, WebBrowserLocation,
     ::testing::Values(LocationCase{"AsNavigated", "http://h.example/a.html",
                                    "http://h.example/a.html", "http://h.example/a.html"},
-                      LocationCase{"NoSlashAdded", "http://h.example", "http://h.example/",
-                                   "http://h.example"},
-                      LocationCase{"CaseKept", "HTTP://H.Example/A.html", "http://h.example/A.html",
-                                   "HTTP://H.Example/A.html"},
                       LocationCase{"DefaultPortKept", "http://h.example:80/a", "http://h.example/a",
                                    "http://h.example:80/a"},
-                      LocationCase{"FragmentKept", "http://h.example/a.html#Part",
-                                   "http://h.example/a.html", "http://h.example/a.html#Part"},
                       LocationCase{"RedirectedToAnotherPath", "http://h.example/old",
                                    "http://h.example/new/", "http://h.example/new/"},
                       LocationCase{"RedirectKeepsOriginalFragment", "http://h.example/old#s",
                                    "http://h.example/new", "http://h.example/new#s"},
                       LocationCase{"RedirectsOwnFragmentWins", "http://h.example/old#s",
                                    "http://h.example/new#t", "http://h.example/new#t"},
-                      LocationCase{"RedirectedToOtherCase", "http://h.example/a",
-                                   "http://h.example/A", "http://h.example/A"},
                       LocationCase{"RedirectedToOtherQuery", "http://h.example/a?x=1",
                                    "http://h.example/a?x=2", "http://h.example/a?x=2"}),
     [](const auto& info) { return info.param.name; });
@@ -246,48 +226,21 @@ TEST_P(WebBrowserFailure, EndsOnTheErrorPage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, WebBrowserFailure,
     ::testing::Values(FailureCase{"NotFound", 404, ""}, FailureCase{"ServerError", 500, ""},
-                      FailureCase{"Forbidden", 403, ""},
                       FailureCase{"NoConnection", 0, "Couldn't connect to server"},
-                      FailureCase{"TooManyRedirects", 0, "Number of redirects hit maximum amount"},
                       FailureCase{"NoResponseNoError", 0, ""}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(WebBrowserTest, ErrorStatusEndsTheLoadOnItsHeaders) {
-    browser.Navigate("http://site.example/missing");
-    const auto transfer = engine.Last();
-    AnswerHeaders(*transfer, 404, "http://site.example/missing");
-    EXPECT_EQ(browser.ReadyState(), 4);
-    EXPECT_TRUE(transfer->CancelRequested()) << "the error body is not downloaded";
-}
-
-TEST_F(WebBrowserTest, NonHtmlIsCompleteOnItsHeaders) {
-    browser.Navigate("http://site.example/photo.png");
-    const auto transfer = engine.Last();
-    AnswerHeaders(*transfer, 200, "http://site.example/photo.png", "image/png");
-    EXPECT_EQ(browser.ReadyState(), 4);
-    EXPECT_EQ(browser.LocationURL(), "http://site.example/photo.png");
+// Neither an error page's body nor a non-HTML body is downloaded.
+TEST_F(WebBrowserTest, ErrorStatusOrNonHtmlIsCompleteOnItsHeaders) {
+    for (const auto& [status, type] : {std::pair{404, "text/html"}, std::pair{200, "image/png"}}) {
+        browser.Navigate("http://site.example/thing");
+        const auto transfer = engine.Last();
+        AnswerHeaders(*transfer, status, "http://site.example/thing", type);
+        EXPECT_EQ(browser.ReadyState(), 4) << type;
+        EXPECT_TRUE(transfer->CancelRequested()) << type;
+    }
+    EXPECT_EQ(browser.LocationURL(), "http://site.example/thing");
     EXPECT_FALSE(browser.GetDocument()->IsHtml());
-    EXPECT_TRUE(transfer->CancelRequested());
-}
-
-TEST_F(WebBrowserTest, XhtmlIsHtml) {
-    browser.Navigate("http://site.example/p.xhtml");
-    Transfer& transfer = *engine.Last();
-    AnswerHeaders(transfer, 200, "http://site.example/p.xhtml",
-                  "Application/XHTML+XML; charset=utf-8");
-    AppendBody(transfer, "<html><body><a href='x'>x</a></body></html>");
-    Finish(transfer);
-    EXPECT_TRUE(browser.GetDocument()->IsHtml());
-    EXPECT_EQ(browser.GetDocument()->links.size(), 1u);
-}
-
-TEST_F(WebBrowserTest, ResponseCharsetIsHonoured) {
-    browser.Navigate("http://site.example/fr.html");
-    Transfer& transfer = *engine.Last();
-    AnswerHeaders(transfer, 200, "http://site.example/fr.html", "text/html; charset=windows-1252");
-    AppendBody(transfer, "<title>Caf\xE9</title>");
-    Finish(transfer);
-    EXPECT_EQ(browser.GetDocument()->title, "Caf\xC3\xA9");
 }
 
 TEST_F(WebBrowserTest, AboutBlankIsAnEmptyPageAtOnce) {
@@ -311,7 +264,6 @@ TEST_F(WebBrowserTest, NewNavigateAbandonsTheLoadInProgress) {
 
 TEST_F(WebBrowserTest, OfflineFailsWebPagesWithoutAskingTheEngine) {
     browser.SetOffline(true);
-    EXPECT_TRUE(browser.Offline());
     browser.Navigate("https://site.example/");
     EXPECT_TRUE(engine.started.empty());
     EXPECT_EQ(browser.LocationURL(), "about:neterror");
@@ -320,11 +272,6 @@ TEST_F(WebBrowserTest, OfflineFailsWebPagesWithoutAskingTheEngine) {
     browser.SetOffline(false);
     browser.Navigate("http://site.example/");
     EXPECT_EQ(engine.started.size(), 2u);
-}
-
-TEST_F(WebBrowserTest, SilentIsAccepted) {
-    browser.SetSilent(true);
-    EXPECT_TRUE(browser.Silent());
 }
 
 // --- the observer ---
@@ -410,13 +357,6 @@ TEST_F(WebBrowserTest, LoadLeavesTheShownPageAlone) {
     EXPECT_EQ(load->GetDocument()->anchors.size(), 1u);
     EXPECT_EQ(browser.LocationURL(), "http://site.example/shown.html");
     EXPECT_EQ(browser.GetDocument()->title, "Shown");
-}
-
-TEST_F(WebBrowserTest, LoadFailsLikeNavigate) {
-    const std::shared_ptr<PageLoad> load = browser.Load("http://site.example/gone.html");
-    AnswerHeaders(*engine.Last(), 410, "http://site.example/gone.html");
-    EXPECT_TRUE(load->Complete());
-    EXPECT_EQ(load->LocationURL(), "about:neterror");
 }
 
 TEST_F(WebBrowserTest, LoadDurationRunsFromStartToEnd) {

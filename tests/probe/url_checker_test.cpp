@@ -38,20 +38,13 @@ class FakeTransferControl : public platform::TransferControl {
     std::string header_;
 };
 
-class FakeSleeper : public platform::Sleeper {
+// Records each one-second sleep and each event pump in the same log as the transfer.
+class FakeWaiting : public platform::Sleeper, public platform::EventPump {
   public:
-    explicit FakeSleeper(CallLog& log) : log_(log) {}
+    explicit FakeWaiting(CallLog& log) : log_(log) {}
     void Sleep(int milliseconds) override {
         log_.push_back("Sleep(" + std::to_string(milliseconds) + ")");
     }
-
-  private:
-    CallLog& log_;
-};
-
-class FakeEventPump : public platform::EventPump {
-  public:
-    explicit FakeEventPump(CallLog& log) : log_(log) {}
     void PumpEvents() override {
         log_.push_back("Pump");
         if (onPump) {
@@ -87,14 +80,13 @@ class Probe : public testing::TestWithParam<ProbeCase> {
   protected:
     void TearDown() override { SetInetControl(nullptr); }
     CallLog log;
-    FakeSleeper sleeper{log};
-    FakeEventPump pump{log};
+    FakeWaiting waiting{log};
 };
 
 TEST_P(Probe, WaitsInOrderAndJudgesTheHeader) {
     const ProbeCase& c = GetParam();
     SetInetControl(std::make_shared<FakeTransferControl>(log, c.busyReadings, c.header));
-    EXPECT_EQ(IsURLReachable(c.url, sleeper, pump), c.reachable);
+    EXPECT_EQ(IsURLReachable(c.url, waiting, waiting), c.reachable);
     EXPECT_EQ(log, ExpectedCalls(c.url, c.busyReadings));
 }
 
@@ -113,15 +105,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Probe, WithoutAControlIsFalseAndTouchesNothing) {
     SetInetControl(nullptr);
-    EXPECT_FALSE(IsURLReachable("http://site/", sleeper, pump));
+    EXPECT_FALSE(IsURLReachable("http://site/", waiting, waiting));
     EXPECT_TRUE(log.empty());
 }
 
 TEST_F(Probe, KeepsPollingItsControlWhenEventsHandOverAnother) {
     CallLog otherLog;
     SetInetControl(std::make_shared<FakeTransferControl>(log, 1, kOkHeader));
-    pump.onPump = [&] { SetInetControl(std::make_shared<FakeTransferControl>(otherLog, 0, "")); };
-    EXPECT_TRUE(IsURLReachable("http://site/", sleeper, pump));
+    waiting.onPump = [&] {
+        SetInetControl(std::make_shared<FakeTransferControl>(otherLog, 0, ""));
+    };
+    EXPECT_TRUE(IsURLReachable("http://site/", waiting, waiting));
     EXPECT_EQ(log, ExpectedCalls("http://site/", 1));
     EXPECT_TRUE(otherLog.empty());
 }
@@ -141,17 +135,14 @@ TEST_P(StatusLine, Matches) {
 INSTANTIATE_TEST_SUITE_P(
     UrlProbe, StatusLine,
     testing::Values(StatusLineCase{"Http11Ok", "HTTP/1.1 200 OK", true},
-                    StatusLineCase{"Http10Ok", "HTTP/1.0 200 OK", true},
                     StatusLineCase{"WholeHeaderBlock", kOkHeader, true},
                     StatusLineCase{"AnyVersionCharacters", "HTTP/x.y 200 OK", true},
                     StatusLineCase{"ReasonStartingWithOk", "HTTP/1.1 200 OKAY", true},
                     StatusLineCase{"ReasonInOtherCase", "HTTP/1.1 200 Ok", false},
                     StatusLineCase{"LowerCaseProtocol", "http/1.1 200 OK", false},
-                    StatusLineCase{"Http2WithoutDot", "HTTP/2 200", false},
                     StatusLineCase{"Http2Ok", "HTTP/2 200 OK", false},
                     StatusLineCase{"LongVersion", "HTTP/1.10 200 OK", false},
                     StatusLineCase{"Moved", "HTTP/1.1 301 Moved Permanently", false},
-                    StatusLineCase{"NotFound", "HTTP/1.1 404 Not Found", false},
                     StatusLineCase{"NoReason", "HTTP/1.1 200", false},
                     StatusLineCase{"CutShort", "HTTP/1.1 200 O", false},
                     StatusLineCase{"TwoSpaces", "HTTP/1.1  200 OK", false},

@@ -7,8 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "registry/report_record.h"
-
 namespace quill::LinkStatistics {
 namespace {
 
@@ -41,7 +39,7 @@ TEST_F(LinkRegistry, AfterResetKnowsNothingAndReportsTheHeaderAlone) {
     EXPECT_EQ(Report(), kHeader);
 }
 
-TEST_F(LinkRegistry, AnswersOnlyForTheVerdictRecorded) {
+TEST_F(LinkRegistry, AnswersOnlyForTheVerdictRecordedUnderTheExactText) {
     AddValidLink("http://site/valid", 1, "");
     AddBrokenLink("http://site/broken", 1, "");
     AddSkippedLink("http://site/skipped", "");
@@ -51,26 +49,10 @@ TEST_F(LinkRegistry, AnswersOnlyForTheVerdictRecorded) {
     EXPECT_FALSE(IsSkippedLink("http://site/broken"));
     EXPECT_TRUE(IsSkippedLink("http://site/skipped"));
     EXPECT_FALSE(IsValidLink("http://site/skipped"));
+    for (const char* other : {"http://site/VALID", "http://site/valid/", "http://site/valid#a"}) {
+        EXPECT_FALSE(IsValidLink(other)) << other;
+    }
 }
-
-struct KeyCase {
-    const char* name;
-    const char* asked;
-};
-
-class ValidLinkKey : public LinkRegistry, public testing::WithParamInterface<KeyCase> {};
-
-TEST_P(ValidLinkKey, DiffersFromTheRegisteredText) {
-    AddValidLink("http://site/dir/page.html", 3, "");
-    EXPECT_FALSE(IsValidLink(GetParam().asked));
-}
-
-INSTANTIATE_TEST_SUITE_P(Registry, ValidLinkKey,
-                         testing::Values(KeyCase{"LetterCase", "http://site/dir/PAGE.html"},
-                                         KeyCase{"TrailingSlash", "http://site/dir/page.html/"},
-                                         KeyCase{"Fragment", "http://site/dir/page.html#a"},
-                                         KeyCase{"Blank", "http://site/dir/page.html "}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 enum class Verdict { kValid, kBroken, kSkipped };
 
@@ -112,6 +94,7 @@ TEST_P(SecondVerdict, IsRefusedBeforeAnyMapIsWritten) {
     EXPECT_EQ(Report(), report);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Registry, SecondVerdict,
     testing::Values(SecondVerdictCase{"ValidThenValid", Verdict::kValid, Verdict::kValid},
@@ -124,32 +107,21 @@ INSTANTIATE_TEST_SUITE_P(
                     SecondVerdictCase{"SkippedThenBroken", Verdict::kSkipped, Verdict::kBroken},
                     SecondVerdictCase{"SkippedThenSkipped", Verdict::kSkipped, Verdict::kSkipped}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(LinkRegistry, OpenPageIsOpenOnlyBetweenAddAndRemove) {
+TEST_F(LinkRegistry, OpenPagesAreOpenOnlyBetweenAddAndRemoveWhateverTheirVerdict) {
     AddOpenPage("http://site/");
     AddOpenPage("http://site/a.html");
+    AddValidLink("http://site/a.html", 0, "");
+    EXPECT_THROW(AddOpenPage("http://site/"), DuplicateKey);
+    EXPECT_THROW(RemoveOpenPage("http://site/b.html"), MissingKey);
     EXPECT_TRUE(IsOpenPage("http://site/a.html"));
     RemoveOpenPage("http://site/a.html");
     EXPECT_FALSE(IsOpenPage("http://site/a.html"));
+    EXPECT_TRUE(IsValidLink("http://site/a.html"));
     EXPECT_TRUE(IsOpenPage("http://site/"));
     RemoveOpenPage("http://site/");
     EXPECT_EQ(OpenPages().Count(), 0);
-}
-
-TEST_F(LinkRegistry, OpenPagesAreIndependentOfVerdicts) {
-    AddOpenPage("http://site/");
-    AddValidLink("http://site/", 0, "");
-    EXPECT_TRUE(IsOpenPage("http://site/"));
-    RemoveOpenPage("http://site/");
-    EXPECT_TRUE(IsValidLink("http://site/"));
-}
-
-TEST_F(LinkRegistry, RefusesToOpenAPageTwiceOrCloseOneNotOpen) {
-    AddOpenPage("http://site/");
-    EXPECT_THROW(AddOpenPage("http://site/"), DuplicateKey);
-    EXPECT_THROW(RemoveOpenPage("http://site/a.html"), MissingKey);
-    EXPECT_TRUE(IsOpenPage("http://site/"));
-    EXPECT_EQ(OpenPages().Count(), 1);
 }
 
 TEST_F(LinkRegistry, ReportListsBrokenThenSkippedThenValidEachInRecordingOrder) {
@@ -168,11 +140,6 @@ TEST_F(LinkRegistry, ReportListsBrokenThenSkippedThenValidEachInRecordingOrder) 
                             "\"valid\",-58,\"http://site/\",\"\"\r\n");
 }
 
-TEST_F(LinkRegistry, BrokenStartPageAloneGivesOneLineWithEmptyReferrer) {
-    AddBrokenLink("http://site/", 0, "");
-    EXPECT_EQ(Report(), std::string(kHeader) + "\"broken\",0,\"http://site/\",\"\"\r\n");
-}
-
 TEST_F(LinkRegistry, QuotesInUrlAndReferrerAreDoubledSoNoRecordCanBeForged) {
     AddBrokenLink("http://site/a\"b.html", 1, "http://site/\",0,\"forged\r\n\"valid");
     EXPECT_EQ(Report(),
@@ -181,18 +148,13 @@ TEST_F(LinkRegistry, QuotesInUrlAndReferrerAreDoubledSoNoRecordCanBeForged) {
                   "\"\"valid\"\r\n");
 }
 
-TEST_F(LinkRegistry, WritingTheReportChangesNothing) {
-    AddValidLink("http://site/", 1, "");
-    const std::string first = Report();
-    EXPECT_EQ(Report(), first);
-    EXPECT_TRUE(IsValidLink("http://site/"));
-}
-
+// The one case beyond a 16-bit count: registry, report writer and counts all take int.
 TEST_F(LinkRegistry, ReportsMoreVerdictsThanASixteenBitCount) {
-    constexpr int kLinks = 40000;
+    constexpr int kLinks = 32768;
     for (int i = 0; i < kLinks; ++i) {
         AddValidLink("http://site/" + std::to_string(i), i, "http://site/");
     }
+    EXPECT_EQ(ValidLinks().Count(), kLinks);
     const std::string report = Report();
     std::size_t lines = 0;
     for (std::size_t at = report.find("\r\n"); at != std::string::npos;
@@ -200,29 +162,8 @@ TEST_F(LinkRegistry, ReportsMoreVerdictsThanASixteenBitCount) {
         ++lines;
     }
     EXPECT_EQ(lines, std::size_t{kLinks} + 1);
-    EXPECT_TRUE(report.ends_with("\"valid\",39999,\"http://site/39999\",\"http://site/\"\r\n"));
+    EXPECT_TRUE(report.ends_with("\"valid\",32767,\"http://site/32767\",\"http://site/\"\r\n"));
 }
-
-struct TextFieldCase {
-    const char* name;
-    const char* value;
-    const char* field;
-};
-
-class ReportTextFieldFormat : public testing::TestWithParam<TextFieldCase> {};
-
-TEST_P(ReportTextFieldFormat, QuotesTheValueAndDoublesInnerQuotes) {
-    EXPECT_EQ(ReportTextField(GetParam().value), GetParam().field);
-}
-
-INSTANTIATE_TEST_SUITE_P(Report, ReportTextFieldFormat,
-                         testing::Values(TextFieldCase{"Empty", "", "\"\""},
-                                         TextFieldCase{"Plain", "a b", "\"a b\""},
-                                         TextFieldCase{"Comma", "a,b", "\"a,b\""},
-                                         TextFieldCase{"OneQuote", "\"", "\"\"\"\""},
-                                         TextFieldCase{"InnerQuotes", "a\"\"b", "\"a\"\"\"\"b\""},
-                                         TextFieldCase{"TrailingSpace", "End. ", "\"End. \""}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quill::LinkStatistics

@@ -10,18 +10,8 @@
 namespace quill::VisitControl {
 namespace {
 
-constexpr bool kFlagOn = true;
-constexpr bool kFlagOff = false;
-
-struct ModeCase {
-    const char* name;
-    const char* base;
-    bool followExternal;
-    std::vector<std::string> excluded;
-    const char* url;
-    const char* referrer;
-    int mode;
-};
+constexpr bool kOn = true;
+constexpr bool kOff = false;
 
 void SetScope(const std::string& base, bool followExternal,
               const std::vector<std::string>& excluded) {
@@ -34,6 +24,16 @@ void SetScope(const std::string& base, bool followExternal,
     }
 }
 
+struct ModeCase {
+    const char* name;
+    const char* base;
+    bool followExternal;
+    std::vector<std::string> excluded;
+    const char* url;
+    const char* referrer;
+    int mode;
+};
+
 class VisitMode : public testing::TestWithParam<ModeCase> {};
 
 TEST_P(VisitMode, Is) {
@@ -43,222 +43,64 @@ TEST_P(VisitMode, Is) {
 }
 
 const char* const kBase = "http://site/dir/";
-const char* const kInside = "http://site/dir/x.html";
-const char* const kOutside = "http://other/x.html";
+const char* const kIn = "http://site/dir/x.html";
+const char* const kOut = "http://other/x.html";
+const char* const kHttps = "https://site/dir/";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Scope, VisitMode,
     testing::Values(
-        ModeCase{
-            "UnderBaseIsFollowed", kBase, kFlagOn, {}, "http://site/dir/a.html", kInside, kFollow},
-        ModeCase{
-            "LetterCaseIgnored", kBase, kFlagOff, {}, "HTTP://SITE/DIR/a.html", kOutside, kFollow},
-        ModeCase{"BaseItselfIsFollowed", kBase, kFlagOn, {}, "http://site/dir/", "", kFollow},
-        ModeCase{"ExternalFromInsideFlagOnIsChecked",
-                 kBase,
-                 kFlagOn,
-                 {},
-                 "http://site/other.html",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"ExternalFromInsideFlagOffIsSkipped",
-                 kBase,
-                 kFlagOff,
-                 {},
-                 "http://site/other.html",
-                 kInside,
-                 kSkip},
-        ModeCase{"ExternalFromOutsideFlagOnIsSkipped",
-                 kBase,
-                 kFlagOn,
-                 {},
-                 "http://x/a.html",
-                 kOutside,
-                 kSkip},
-        ModeCase{"ExternalFromOutsideFlagOffIsSkipped",
-                 kBase,
-                 kFlagOff,
-                 {},
-                 "http://x/a.html",
-                 kOutside,
-                 kSkip},
-        ModeCase{"ExcludedInOtherLetterCase",
-                 kBase,
-                 kFlagOn,
-                 {".zip"},
-                 "http://site/dir/a.ZIP",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"ExcludedFollowedByQueryDoesNotEnd",
-                 kBase,
-                 kFlagOn,
-                 {".zip"},
-                 "http://site/dir/a.zip?x=1",
-                 kInside,
-                 kFollow},
-        ModeCase{"ExcludedAtEndOfQuery",
-                 kBase,
-                 kFlagOn,
-                 {".zip"},
-                 "http://site/dir/get?f=a.zip",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"EntryWithoutDot",
-                 kBase,
-                 kFlagOn,
-                 {"zip"},
-                 "http://site/dir/gzip",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"LaterEntryMatches",
-                 kBase,
-                 kFlagOn,
-                 {".pdf", ".exe", ".zip"},
-                 "http://site/dir/a.zip",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"EntryEqualToUrlDoesNotMatch",
-                 kBase,
-                 kFlagOn,
-                 {"http://site/dir/a.zip"},
-                 "http://site/dir/a.zip",
-                 kInside,
-                 kFollow},
-        ModeCase{"EntryLongerThanUrlDoesNotMatch",
-                 kBase,
-                 kFlagOn,
-                 {"xhttp://site/dir/a.zip"},
-                 "http://site/dir/a.zip",
-                 kInside,
-                 kFollow},
-        ModeCase{"EmptyEntryMatchesNothing",
-                 kBase,
-                 kFlagOn,
-                 {""},
-                 "http://site/dir/a.html",
-                 kInside,
-                 kFollow},
-        ModeCase{"EmptyEntryDoesNotHideLaterOnes",
-                 kBase,
-                 kFlagOn,
-                 {"", ".zip"},
-                 "http://site/dir/a.zip",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"ExcludedOutOfScopeStillSkipped",
-                 kBase,
-                 kFlagOff,
-                 {".zip"},
-                 "http://x/a.zip",
-                 kInside,
-                 kSkip},
-        ModeCase{"ExcludedExternalIsChecked",
-                 kBase,
-                 kFlagOn,
-                 {".zip"},
-                 "http://x/a.zip",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"HttpsUnderHttpsBaseIsFollowed",
-                 "https://site/dir/",
-                 kFlagOn,
-                 {},
-                 "https://site/dir/page.html",
-                 "https://site/dir/",
-                 kFollow},
-        ModeCase{"HttpsInCapitalsIsFollowed",
-                 "https://site/dir/",
-                 kFlagOn,
-                 {},
-                 "HTTPS://site/dir/page.html",
-                 "https://site/dir/",
-                 kFollow},
-        ModeCase{"HttpsFromHttpPageIsChecked",
-                 kBase,
-                 kFlagOn,
-                 {},
-                 "https://site/dir/page.html",
-                 kInside,
-                 kCheckOnly},
-        ModeCase{"HttpsOutsideFlagOffIsSkipped",
-                 kBase,
-                 kFlagOff,
-                 {},
-                 "https://site/dir/page.html",
-                 kInside,
-                 kSkip},
-        ModeCase{"FtpExcludedIsChecked",
-                 "ftp://site/",
-                 kFlagOn,
-                 {".zip"},
-                 "ftp://site/a.zip",
-                 "ftp://site/",
-                 kCheckOnly},
-        ModeCase{"FtpNotExcludedIsSkipped",
-                 "ftp://site/",
-                 kFlagOn,
-                 {".zip"},
-                 "ftp://site/a.txt",
-                 "ftp://site/",
-                 kSkip},
-        ModeCase{"FileUnderFileBaseIsFollowed",
-                 "file:///c:/site/",
-                 kFlagOn,
-                 {},
-                 "file:///c:/site/index.htm",
-                 "file:///c:/site/",
-                 kFollow},
-        ModeCase{"EmptyBaseFollowsAnyHttpUrl", "", kFlagOff, {}, "http://anything/", "", kFollow},
-        ModeCase{"EmptyBaseSkipsMailto", "", kFlagOn, {}, "mailto:me@site", kInside, kSkip},
-        ModeCase{"JavascriptIsSkipped", kBase, kFlagOn, {}, "javascript:void(0)", kInside, kSkip},
-        ModeCase{
-            "SchemeOnlyPrefixIsNotEnough", kBase, kFlagOn, {}, "httpx://site/", kInside, kSkip},
-        ModeCase{"EmptyUrlIsSkipped", kBase, kFlagOn, {}, "", kInside, kSkip},
-        ModeCase{"EmptyUrlWithEmptyBaseIsSkipped", "", kFlagOn, {}, "", "", kSkip},
-        ModeCase{"ShorterThanBaseFromInsideIsChecked",
-                 kBase,
-                 kFlagOn,
-                 {},
-                 "http://site/",
-                 kInside,
-                 kCheckOnly}),
+        ModeCase{"UnderBaseIsFollowed", kBase, kOn, {}, "http://site/dir/a.html", kIn, kFollow},
+        ModeCase{"LetterCaseIgnored", kBase, kOff, {}, "HTTP://SITE/DIR/a.html", kOut, kFollow},
+        ModeCase{"BaseItselfIsFollowed", kBase, kOn, {}, "http://site/dir/", "", kFollow},
+        ModeCase{"ExternalFromInsideFlagOnIsChecked", kBase, kOn, {}, "http://site/other.html", kIn, kCheckOnly},
+        ModeCase{"ExternalFromInsideFlagOffIsSkipped", kBase, kOff, {}, "http://site/other.html", kIn, kSkip},
+        ModeCase{"ExternalFromOutsideIsSkipped", kBase, kOn, {}, "http://x/a.html", kOut, kSkip},
+        ModeCase{"ShorterThanBaseFromInsideIsChecked", kBase, kOn, {}, "http://site/", kIn, kCheckOnly},
+        ModeCase{"ExcludedInOtherLetterCase", kBase, kOn, {".zip"}, "http://site/dir/a.ZIP", kIn, kCheckOnly},
+        ModeCase{"ExcludedFollowedByQueryDoesNotEnd", kBase, kOn, {".zip"}, "http://site/dir/a.zip?x=1", kIn, kFollow},
+        ModeCase{"ExcludedAtEndOfQuery", kBase, kOn, {".zip"}, "http://site/dir/get?f=a.zip", kIn, kCheckOnly},
+        ModeCase{"EntryWithoutDot", kBase, kOn, {"zip"}, "http://site/dir/gzip", kIn, kCheckOnly},
+        ModeCase{"LaterEntryMatches", kBase, kOn, {".pdf", ".exe", ".zip"}, "http://site/dir/a.zip", kIn, kCheckOnly},
+        ModeCase{"EntryEqualToUrlDoesNotMatch", kBase, kOn, {"http://site/dir/a.zip"}, "http://site/dir/a.zip", kIn, kFollow},
+        ModeCase{"EntryLongerThanUrlDoesNotMatch", kBase, kOn, {"xhttp://site/dir/a.zip"}, "http://site/dir/a.zip", kIn, kFollow},
+        ModeCase{"EmptyEntryMatchesNothing", kBase, kOn, {""}, "http://site/dir/a.html", kIn, kFollow},
+        ModeCase{"EmptyEntryDoesNotHideLaterOnes", kBase, kOn, {"", ".zip"}, "http://site/dir/a.zip", kIn, kCheckOnly},
+        ModeCase{"ExcludedOutOfScopeStillSkipped", kBase, kOff, {".zip"}, "http://x/a.zip", kIn, kSkip},
+        ModeCase{"ExcludedExternalIsChecked", kBase, kOn, {".zip"}, "http://x/a.zip", kIn, kCheckOnly},
+        ModeCase{"HttpsUnderHttpsBaseIsFollowed", kHttps, kOn, {}, "https://site/dir/page.html", kHttps, kFollow},
+        ModeCase{"HttpsInCapitalsIsFollowed", kHttps, kOn, {}, "HTTPS://site/dir/page.html", kHttps, kFollow},
+        ModeCase{"HttpsFromHttpPageIsChecked", kBase, kOn, {}, "https://site/dir/page.html", kIn, kCheckOnly},
+        ModeCase{"HttpsOutsideFlagOffIsSkipped", kBase, kOff, {}, "https://site/dir/page.html", kIn, kSkip},
+        ModeCase{"FtpExcludedIsChecked", "ftp://site/", kOn, {".zip"}, "ftp://site/a.zip", "ftp://site/", kCheckOnly},
+        ModeCase{"FtpNotExcludedIsSkipped", "ftp://site/", kOn, {".zip"}, "ftp://site/a.txt", "ftp://site/", kSkip},
+        ModeCase{"FileUnderFileBaseIsFollowed", "file:///c:/site/", kOn, {}, "file:///c:/site/index.htm", "file:///c:/site/", kFollow},
+        ModeCase{"EmptyBaseFollowsAnyHttpUrl", "", kOff, {}, "http://anything/", "", kFollow},
+        ModeCase{"EmptyBaseSkipsMailto", "", kOn, {}, "mailto:me@site", kIn, kSkip},
+        ModeCase{"JavascriptIsSkipped", kBase, kOn, {}, "javascript:void(0)", kIn, kSkip},
+        ModeCase{"SchemeOnlyPrefixIsNotEnough", kBase, kOn, {}, "httpx://site/", kIn, kSkip},
+        ModeCase{"EmptyUrlIsSkipped", kBase, kOn, {}, "", kIn, kSkip}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-class VisitControlState : public testing::Test {
-  protected:
-    void SetUp() override { SetScope(kBase, kFlagOn, {}); }
-};
-
-TEST_F(VisitControlState, ResetSwitchesTheFlagOn) {
-    SetFollowExternal(false);
+TEST(VisitControlState, ResetSwitchesTheFlagOnAndAChangeMidRunDecidesLaterTests) {
+    SetScope(kBase, kOff, {});
     ResetVisitControl();
+    SetBaseURL(kBase);
     EXPECT_TRUE(FollowExternal());
-}
-
-TEST_F(VisitControlState, FlagChangedMidRunDecidesEveryLaterTest) {
-    EXPECT_EQ(GetVisitMode(kOutside, kInside), kCheckOnly);
+    EXPECT_EQ(GetVisitMode(kOut, kIn), kCheckOnly);
     SetFollowExternal(false);
-    EXPECT_EQ(GetVisitMode(kOutside, kInside), kSkip);
+    EXPECT_EQ(GetVisitMode(kOut, kIn), kSkip);
 }
 
-TEST_F(VisitControlState, EntriesAreKeptAsGivenDuplicatesIncluded) {
+TEST(VisitControlState, EntriesAreKeptAsGivenDuplicatesIncludedUntilCleared) {
     const std::vector<std::string> entries = {" .Zip ", ".zip", ".zip", "", "exe"};
-    for (const std::string& entry : entries) {
-        AddExcludedExtension(entry);
-    }
+    SetScope(kBase, kOn, entries);
     EXPECT_EQ(ExcludedExtensions(), entries);
     ClearExcludedExtensions();
     EXPECT_TRUE(ExcludedExtensions().empty());
-    EXPECT_EQ(GetVisitMode("http://site/dir/a.exe", kInside), kFollow);
-}
-
-TEST_F(VisitControlState, ListHoldsMoreEntriesThanASixteenBitCount) {
-    constexpr int kEntries = 40000;
-    for (int i = 0; i < kEntries; ++i) {
-        AddExcludedExtension(".x" + std::to_string(i));
-    }
-    EXPECT_EQ(static_cast<int>(ExcludedExtensions().size()), kEntries);
-    EXPECT_EQ(GetVisitMode("http://site/dir/a.x39999", kInside), kCheckOnly);
+    EXPECT_EQ(GetVisitMode("http://site/dir/a.exe", kIn), kFollow);
 }
 
 }  // namespace

@@ -526,4 +526,24 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
     changed_.notify_all();
 }
 
+RefusingPort::RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot reserve a loopback port");
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+RefusingPort::~RefusingPort() {
+    ::close(fd_);
+}
+
+std::string RefusingPort::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
 }  // namespace quill::test_support

@@ -136,4 +136,20 @@ class LoopbackHttpServer {
     std::thread acceptThread_;
 };
 
+// A loopback port where nothing listens: bound, so no one else takes it, but never listening, so
+// every connection to it is refused.
+class RefusingPort {
+  public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    std::string Url(const std::string& path = "/") const;
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
 }  // namespace quill::test_support

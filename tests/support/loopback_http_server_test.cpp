@@ -29,11 +29,10 @@ class Client {
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(static_cast<uint16_t>(port));
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     }
     ~Client() { ::close(fd_); }
 
-    bool Connected() const { return connected_; }
     void Send(const std::string& bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
 
     // Everything until the server closes the connection.
@@ -63,20 +62,11 @@ class Client {
 
   private:
     int fd_;
-    bool connected_ = false;
 };
 
 std::string Request(const std::string& method, const std::string& target,
                     const std::string& extra = "") {
     return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "\r\n";
-}
-
-TEST(LoopbackHttpServerTest, UnknownPathIsNotFound) {
-    LoopbackHttpServer server;
-    Client client(server.Port());
-    client.Send(Request("GET", "/nothing", "Connection: close\r\n"));
-    const std::string answer = client.ReadToEnd();
-    EXPECT_EQ(answer.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u) << answer;
 }
 
 TEST(LoopbackHttpServerTest, KeepsTheConnectionForTheNextRequestAndRecordsBoth) {
@@ -104,48 +94,6 @@ TEST(LoopbackHttpServerTest, KeepsTheConnectionForTheNextRequestAndRecordsBoth) 
     EXPECT_EQ(server.RequestCount("GET", "/a?page=2"), 1);
 }
 
-TEST(LoopbackHttpServerTest, HelpersAnswerAsNamed) {
-    LoopbackHttpServer server;
-    server.ServeRedirect("/old", "/new", 308);
-    server.ServeSite({{"/", "<p>home</p>"}, {"/about", "<p>about</p>"}});
-    server.ServeRaw("/raw", "HTTP/1.0 200 OK\r\n\r\nraw bytes");
-
-    Client redirect(server.Port());
-    redirect.Send(Request("GET", "/old", "Connection: close\r\n"));
-    const std::string moved = redirect.ReadToEnd();
-    EXPECT_EQ(moved.rfind("HTTP/1.1 308 Permanent Redirect\r\nLocation: /new\r\n", 0), 0u);
-
-    Client page(server.Port());
-    page.Send(Request("GET", "/about", "Connection: close\r\n"));
-    const std::string about = page.ReadToEnd();
-    EXPECT_NE(about.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
-    EXPECT_EQ(about.substr(about.size() - 12), "<p>about</p>");
-
-    Client raw(server.Port());
-    raw.Send(Request("GET", "/raw"));  // keep-alive asked for, closed all the same
-    EXPECT_EQ(raw.ReadToEnd(), "HTTP/1.0 200 OK\r\n\r\nraw bytes");
-}
-
-TEST(LoopbackHttpServerTest, SecondPartWaitsForRelease) {
-    LoopbackHttpServer server;
-    server.ServeInTwoParts("/doc", "text/html", "<p>one", "</p>");
-    const std::string head =
-        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 10\r\n\r\n";
-    Client client(server.Port());
-    client.Send(Request("GET", "/doc"));
-    EXPECT_EQ(client.Read(head.size() + 6), head + "<p>one");
-    server.Release("/doc");
-    EXPECT_EQ(client.Read(4), "</p>");
-}
-
-TEST(LoopbackHttpServerTest, ClosesMidHeader) {
-    LoopbackHttpServer server;
-    server.ServeClosedMidHeader("/cut");
-    Client client(server.Port());
-    client.Send(Request("GET", "/cut"));
-    EXPECT_EQ(client.ReadToEnd(), "HTTP/1.1 200 OK\r\nContent-Ty");
-}
-
 TEST(LoopbackHttpServerTest, EndsPromptlyWithClientsStillWaiting) {
     auto server = std::make_unique<LoopbackHttpServer>();
     server->ServeNoReply("/silent");
@@ -168,13 +116,6 @@ TEST(LoopbackHttpServerTest, EndsPromptlyWithClientsStillWaiting) {
     EXPECT_EQ(silent.ReadToEnd(), "");
     EXPECT_EQ(late.ReadToEnd(), "");
     EXPECT_EQ(held.ReadToEnd(), "");
-}
-
-TEST(LoopbackHttpServerTest, WaitsGiveUpAfterTheirTimeOut) {
-    LoopbackHttpServer server;
-    EXPECT_FALSE(server.WaitForRequests(1, std::chrono::milliseconds(1)));
-    EXPECT_FALSE(server.WaitForRequest("/x", 1, std::chrono::milliseconds(1)));
-    EXPECT_TRUE(server.WaitForOpenConnectionsAtMost(0, std::chrono::milliseconds(1)));
 }
 
 }  // namespace

@@ -63,12 +63,6 @@ TEST_F(AboutWindowTest, LoadingFillsCaptionTitleAndVersionFromTheBuild) {
     EXPECT_EQ(window_->windowTitle(), "About Quillorbane");
     EXPECT_EQ(LabelText("lblTitle"), "Quillorbane");
     EXPECT_EQ(LabelText("lblVersion"), "Version 1.0.0");
-    EXPECT_EQ(frmAbout::ProgramTitle(), "Quillorbane");
-}
-
-TEST_F(AboutWindowTest, ShowsDescriptionAuthorHomePageAndButtons) {
-    Open({}, {});
-    window_->Form_Load();
     EXPECT_EQ(LabelText("lblDescription"),
               "Crawl through a web site and verify all links, images, applets, frames and forms.");
     EXPECT_EQ(LabelText("lblAuthInfo"), "Quillorbane developers");
@@ -83,33 +77,41 @@ TEST_F(AboutWindowTest, ShowsDescriptionAuthorHomePageAndButtons) {
     EXPECT_EQ(testing::TabStopNames(ok, 2), (QStringList{"cmdOK", "cmdSysInfo"}));
 }
 
-TEST_F(AboutWindowTest, SystemInfoStartsTheFirstInstalledProgram) {
-    Open({"hardinfo", "kinfocenter", "gnome-system-monitor"},
-         {"kinfocenter", "gnome-system-monitor"});
-    window_->Form_Load();
-    QTest::mouseClick(Control<QPushButton>(window_, "cmdSysInfo"), Qt::LeftButton);
-    EXPECT_EQ(started_, QStringList{"/usr/bin/kinfocenter"});
-    EXPECT_TRUE(messages_.empty());
-}
+struct LauncherCase {
+    const char* name;
+    QStringList installed;
+    bool startSucceeds;
+    QStringList started;
+    bool unavailable;
+};
 
-TEST_F(AboutWindowTest, NoProgramInstalledShowsTheUnavailableMessage) {
-    Open({"hardinfo", "kinfocenter"}, {});
+class SystemInfo : public AboutWindowTest, public ::testing::WithParamInterface<LauncherCase> {};
+
+TEST_P(SystemInfo, StartsTheFirstInstalledProgramOrSaysItIsUnavailable) {
+    const LauncherCase& c = GetParam();
+    Open({"hardinfo", "kinfocenter", "gnome-system-monitor"}, c.installed, c.startSucceeds);
     window_->Form_Load();
     QTest::mouseClick(Control<QPushButton>(window_, "cmdSysInfo"), Qt::LeftButton);
-    EXPECT_TRUE(started_.isEmpty());
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].caption, "Quillorbane");
-    EXPECT_EQ(messages_[0].text, "System Information Is Unavailable At This Time");
+    EXPECT_EQ(started_, c.started);
+    ASSERT_EQ(messages_.size(), c.unavailable ? 1u : 0u);
+    if (c.unavailable) {
+        EXPECT_EQ(messages_[0].caption, "Quillorbane");
+        EXPECT_EQ(messages_[0].text, "System Information Is Unavailable At This Time");
+    }
     EXPECT_FALSE(window_.isNull()) << "the about window stays open";
 }
 
-TEST_F(AboutWindowTest, ProgramThatFailsToStartShowsTheUnavailableMessage) {
-    Open({"hardinfo", "kinfocenter"}, {"hardinfo", "kinfocenter"}, /*startSucceeds=*/false);
-    window_->StartSysInfo();
-    EXPECT_EQ(started_, QStringList{"/usr/bin/hardinfo"});
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, frmAbout::kUnavailable);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SystemInfo,
+    ::testing::Values(LauncherCase{"Found",
+                                   {"kinfocenter", "gnome-system-monitor"},
+                                   true,
+                                   {"/usr/bin/kinfocenter"},
+                                   false},
+                      LauncherCase{"NoneFound", {}, true, {}, true},
+                      LauncherCase{
+                          "FailsToStart", {"hardinfo"}, false, {"/usr/bin/hardinfo"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AboutWindowTest, DesktopLauncherLooksForSystemInformationPrograms) {
     const SystemInfoLauncher launcher = SystemInfoLauncher::Desktop();

