@@ -11,8 +11,7 @@
 #include <QTimer>
 
 #include "crawl/live_services.h"
-#include "ui/main_form.h"
-#include "ui/tip_window.h"
+#include "ui/live_main_form.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -30,17 +29,7 @@ int main(int argc, char** argv) {
         .setValue(QStringLiteral("Options/Show Tips at Startup"), QStringLiteral("0"));
 
     quill::LiveComponents live;
-    quill::ui::MainForm window(quill::ui::MainFormParts{
-        live.Clock(),
-        [&live](quill::platform::Sleeper& sleeper, quill::platform::EventPump& pump) {
-            return live.Services(sleeper, pump);
-        },
-        [&live](quill::platform::BrowserObserver* observer) {
-            live.Browser().SetObserver(observer);
-        },
-        quill::ui::DefaultTipsFilePath(),
-        quill::ui::SystemInfoLauncher{},
-    });
+    quill::ui::MainForm window(quill::ui::LiveMainFormParts(live, quill::ui::SystemInfoLauncher{}));
     int status = 0;
     window.SetMessageBox([&status](QWidget*, const QString&, const QString& text) {
         QTextStream(stderr) << "quillorbane-screenshot: " << text << "\n";
