@@ -158,6 +158,9 @@ void Crawl::RunCrawl() {
     if (failure) {
         frontEnd_.ShowRunFailure("The crawl ended early: " + FailureText(failure));
     }
+    frontEnd_.ShowRunEnd(failure          ? RunEnd::kFailed
+                         : state_.running ? RunEnd::kFinished
+                                          : RunEnd::kStopped);
 }
 
 void Crawl::RecordStartPageAfterFailure(int loadTime) {
@@ -252,6 +255,7 @@ bool Crawl::parseDoc(platform::Browser& linkBrowser) {
         return true;
     }
     frontEnd_.SetCaption(CaptionControl::lblDocTitle, document->title);
+    frontEnd_.PageWalkStarted(pageURL);
     if (services_.lookAhead != nullptr) {
         services_.lookAhead->PageWalked(*document, pageURL, state_.currentDepth,
                                         CurrentWalkSettings(), &Crawl::SeenBefore);

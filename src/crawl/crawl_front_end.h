@@ -35,6 +35,9 @@ enum class CaptionControl {
 // The three result lists; each keeps its entries sorted alphabetically.
 enum class ListControl { lstGoodLinks, lstSkippedLinks, lstBrokenLinks };
 
+// How a run ended: it walked everything, the user stopped it, or a component failed.
+enum class RunEnd { kFinished, kStopped, kFailed };
+
 class CrawlFrontEnd {
   public:
     virtual ~CrawlFrontEnd() = default;
@@ -49,6 +52,13 @@ class CrawlFrontEnd {
     virtual int MaximumDepth() = 0;
     // A run ended early on a failure of a component; called once, after the window is idle again.
     virtual void ShowRunFailure(const std::string& message) = 0;
+
+    // Progress and outcome for front ends that show more than the controls above; the crawl calls
+    // them and ignores what they do. A page has loaded and its walk begins:
+    virtual void PageWalkStarted(const std::string& pageURL) { (void)pageURL; }
+    // Called once at the end of every run, after the window is idle again (and after
+    // ShowRunFailure for a failed run).
+    virtual void ShowRunEnd(RunEnd how) { (void)how; }
 };
 
 }  // namespace quill

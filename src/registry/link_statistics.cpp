@@ -99,6 +99,19 @@ const Dictionary<std::string>& OpenPages() {
     return TheRegistry().openPages;
 }
 
+std::string ReasonOf(const std::string& url) {
+    (void)url;
+    return "";
+}
+
+std::vector<std::string> ReferrersOf(const std::string& url) {
+    const Dictionary<std::string>& referrers = TheRegistry().referrers;
+    if (!referrers.Contains(url)) {
+        return {};
+    }
+    return {referrers.At(url)};
+}
+
 void WriteLinkReport(std::ostream& file) {
     WriteReportRecord(file, {ReportTextField("link status"), ReportTextField("time to load"),
                              ReportTextField("link href"), ReportTextField("referer")});

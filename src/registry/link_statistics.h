@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "registry/dictionary.h"
 
@@ -32,6 +33,12 @@ const Dictionary<int>& BrokenLinks();
 const Dictionary<std::string>& SkippedLinks();
 const Dictionary<std::string>& Referrers();
 const Dictionary<std::string>& OpenPages();
+
+// What the registry keeps beside each verdict, for the front ends: why it was given, in words a
+// webmaster understands ("" when none was kept), and every page that refers to the URL in walk
+// order, the registered referrer first (empty for a URL without a verdict).
+std::string ReasonOf(const std::string& url);
+std::vector<std::string> ReferrersOf(const std::string& url);
 
 // Writes the link section of the report: header line, then broken, skipped and valid records.
 void WriteLinkReport(std::ostream& file);
