@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "advisories/advisory_store_testing.h"
+#include "platform/ascii.h"
 #include "registry/report_record.h"
 
 namespace quill::SyntaxChecker {
@@ -17,15 +18,6 @@ constexpr long long kBulkyAboveBytes = 10000;
 std::vector<Advisory>& Store() {
     static std::vector<Advisory> store;
     return store;
-}
-
-std::string AsciiUpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
 }
 
 bool Contains(const std::string& text, const char* part) {
@@ -52,7 +44,7 @@ void CheckImageMarkup(const platform::ImageElement& image, const std::string& pa
     if (image.alt.empty()) {
         message += kNoAltSentence;
     }
-    const std::string markup = AsciiUpperCase(image.outerHTML);
+    const std::string markup = platform::AsciiUpper(image.outerHTML);
     if (!Contains(markup, "WIDTH") || !Contains(markup, "HEIGHT")) {
         message += kNoSizeSentence;
     }
@@ -69,7 +61,7 @@ void CheckAnchorMarkup(const platform::LinkElement& link, const std::string& url
     if (link.tagName != "A") {
         return;
     }
-    if (!Contains(AsciiUpperCase(link.outerHTML), "ALT")) {
+    if (!Contains(platform::AsciiUpper(link.outerHTML), "ALT")) {
         AddAdvisory("Anchor " + url, pageUrl, kAnchorNoAltSentence);
     }
 }

@@ -100,12 +100,6 @@ ParsedCommandLine UsageError(std::string message) {
 
 }  // namespace
 
-const std::vector<std::string>& DefaultExcludedExtensions() {
-    static const std::vector<std::string> defaults = {".zip", ".ram", ".tar", ".exe", ".c",
-                                                      ".cpp", ".h",   ".cdf", ".pdf"};
-    return defaults;
-}
-
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ParsedCommandLine parsed;
     CliOptions& options = parsed.options;
@@ -234,21 +228,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         options.excludedExtensions = explicitExclusions;
     }
     return parsed;
-}
-
-std::string DeriveBaseURL(const std::string& startUrl) {
-    int slashes = 0;
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < startUrl.size(); ++i) {
-        if (startUrl[i] == '/') {
-            ++slashes;
-            last = i;
-        }
-    }
-    if (slashes > 2) {
-        return startUrl.substr(0, last + 1);
-    }
-    return startUrl;
 }
 
 std::string VersionText() {

@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace quill::cli {
+#include "scope/visit_control.h"
 
-// The extensions that are checked but never walked, as "Use Defaults" fills the window's list.
-const std::vector<std::string>& DefaultExcludedExtensions();
+namespace quill::cli {
 
 struct CliOptions {
     std::string startUrl;
@@ -24,7 +23,7 @@ struct CliOptions {
     bool links = true;
     bool frames = true;
     bool forms = true;
-    std::vector<std::string> excludedExtensions = DefaultExcludedExtensions();
+    std::vector<std::string> excludedExtensions = VisitControl::DefaultExcludedExtensions();
     std::string reportPath;  // empty: no report file
     // Fetching ahead of the walk; the counts are left to the crawl's defaults unless given.
     bool lookAhead = true;
@@ -45,10 +44,6 @@ struct ParsedCommandLine {
 // the options; "--name=value" and "--name value" are both accepted. --help and --version win
 // over whatever follows them.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
-
-// The base URL the window puts in its "Base URL" box for a start URL: up to and including the
-// last "/" when the text holds more than two, else the whole text.
-std::string DeriveBaseURL(const std::string& startUrl);
 
 std::string UsageText();
 std::string VersionText();

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     if (!start.error.empty()) {
         return UsageFailure(start.error);
     }
-    const std::string baseUrl = options.baseUrl.value_or(DeriveBaseURL(start.url));
+    const std::string baseUrl = options.baseUrl.value_or(VisitControl::BaseURLOf(start.url));
     if (!options.reportPath.empty()) {
         if (const std::string problem = ReportPathProblem(options.reportPath); !problem.empty()) {
             return Fail(kExitReport, ReportFailure(options.reportPath, problem));

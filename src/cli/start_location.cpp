@@ -1,23 +1,15 @@
 #include "cli/start_location.h"
 
-#include <curl/curl.h>
-
 #include <filesystem>
-#include <memory>
 #include <system_error>
+
+#include "platform/curl_url.h"
 
 namespace quill::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct UrlHandleDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-struct CurlStringDeleter {
-    void operator()(char* text) const { curl_free(text); }
-};
 
 bool IsSchemeChar(char c, bool first) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -43,24 +35,25 @@ bool HasUrlScheme(const std::string& text) {
 }
 
 StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath) {
-    std::unique_ptr<CURLU, UrlHandleDeleter> url(curl_url());
+    platform::CurlUrl url;
     if (!url) {
         return {"", "out of memory"};
     }
-    CURLUcode rc = curl_url_set(url.get(), CURLUPART_SCHEME, "file", 0);
+    CURLUcode rc = url.Set(CURLUPART_SCHEME, "file");
     if (rc == CURLUE_OK) {
-        rc = curl_url_set(url.get(), CURLUPART_PATH, absolutePath.c_str(), CURLU_URLENCODE);
+        rc = url.Set(CURLUPART_PATH, absolutePath, CURLU_URLENCODE);
     }
     char* text = nullptr;
     if (rc == CURLUE_OK) {
         rc = curl_url_get(url.get(), CURLUPART_URL, &text, 0);
     }
-    std::unique_ptr<char, CurlStringDeleter> owned(text);
     if (rc != CURLUE_OK || text == nullptr) {
         return {"", std::string("cannot make a file: URL of '") + absolutePath +
                         "': " + curl_url_strerror(rc)};
     }
-    return {text, ""};
+    StartLocation made{text, ""};
+    curl_free(text);
+    return made;
 }
 
 StartLocation ResolveStartLocation(const std::string& argument) {

@@ -8,6 +8,7 @@
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
+#include "platform/ascii.h"
 #include "probe/url_checker.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
@@ -114,7 +115,7 @@ void Crawl::RunCrawl() {
         URLChecker::SetInetControl(services_.inet);
         // The disk answers file: URLs only for a run that starts there.
         services_.setFileAccess(
-            StartsWithNoCase(frontEnd_.Text(TextControl::txtStartURL), "file:"));
+            platform::StartsWithNoCase(frontEnd_.Text(TextControl::txtStartURL), "file:"));
         frontEnd_.SetCaption(CaptionControl::btnStartStop, "Stop");
         services_.browser.SetSilent(true);
         services_.browser.SetOffline(false);
@@ -200,23 +201,13 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
 
     platform::Browser& browser = services_.browser;
     browser.Navigate(url);
-    for (int passes = 0;;) {
-        if (browser.ReadyState() == platform::Browser::kReadyStateComplete) {
-            break;
-        }
-        PumpThreeTimes();
-        ++passes;
-        if (passes > state_.loadTimeOut) {
-            break;  // Timed out: judged and walked with what has arrived.
-        }
-        if (!state_.running) {
-            loadTime = elapsed();
-            return false;
-        }
-        services_.sleeper.Sleep(kWaitMilliseconds);
-        PumpThreeTimes();
-    }
+    // Timed out, the page is judged and walked with what has arrived.
+    const bool waited = WaitForPage(
+        [&browser] { return browser.ReadyState() == platform::Browser::kReadyStateComplete; });
     loadTime = elapsed();
+    if (!waited) {
+        return false;
+    }
 
     if (browser.LocationURL() != url) {
         return false;
@@ -337,10 +328,24 @@ void Crawl::ShowDepth() {
     frontEnd_.SetCaption(CaptionControl::lblDepth, std::to_string(state_.currentDepth));
 }
 
-void Crawl::PumpThreeTimes() {
-    for (int i = 0; i < kPumpsPerPass; ++i) {
-        pump_.PumpEvents();
+bool Crawl::WaitForPage(const std::function<bool()>& complete) {
+    const auto pumpThreeTimes = [this] {
+        for (int i = 0; i < kPumpsPerPass; ++i) {
+            pump_.PumpEvents();
+        }
+    };
+    for (int passes = 0; !complete();) {
+        pumpThreeTimes();
+        if (++passes > state_.loadTimeOut) {
+            break;
+        }
+        if (!state_.running) {
+            return false;
+        }
+        services_.sleeper.Sleep(kWaitMilliseconds);
+        pumpThreeTimes();
     }
+    return true;
 }
 
 void Crawl::ObservedPump::PumpEvents() {

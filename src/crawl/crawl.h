@@ -116,7 +116,9 @@ class Crawl {
     void RecordStartPageAfterFailure(int loadTime);
     void ShowCount(CaptionControl label, int count);
     void ShowDepth();
-    void PumpThreeTimes();
+    // Serves events and sleeps until `complete` holds or the load time-out has passed; false when
+    // the run was stopped first.
+    bool WaitForPage(const std::function<bool()>& complete);
 
     // One resolving walker (scripts, style sheets, forms) over the URLs its elements give; an
     // element without one is passed over.

@@ -14,7 +14,6 @@
 namespace quill {
 namespace {
 
-constexpr int kWaitMilliseconds = 1000;
 constexpr char kNetErrorLocation[] = "about:neterror";
 
 }  // namespace
@@ -99,24 +98,12 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
         fragmentPages_.emplace(pageAddress, FragmentPage{});
         return nullptr;
     }
-    for (int passes = 0;;) {
-        if (load->Complete()) {
-            break;
-        }
-        PumpThreeTimes();
-        ++passes;
-        if (passes > state_.loadTimeOut) {
-            break;  // Timed out: judged with what has arrived.
-        }
-        if (!state_.running) {
-            // Not kept: a stopped load says nothing about the page.
-            loadTime = LoadSeconds(mark, load->DurationSeconds());
-            return nullptr;
-        }
-        services_.sleeper.Sleep(kWaitMilliseconds);
-        PumpThreeTimes();
-    }
+    // Timed out, the page is judged with what has arrived.
+    const bool waited = WaitForPage([&load] { return load->Complete(); });
     loadTime = LoadSeconds(mark, load->DurationSeconds());
+    if (!waited) {
+        return nullptr;  // Not kept: a stopped load says nothing about the page.
+    }
 
     FragmentPage page;
     page.loaded = load->LocationURL() != kNetErrorLocation;

@@ -10,7 +10,9 @@
 
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
+#include "platform/ascii.h"
 #include "platform/charset.h"
+#include "platform/curl_url.h"
 #include "platform/html_document_builder.h"
 #include "platform/transfer_control.h"
 #include "platform/web_browser.h"
@@ -39,60 +41,15 @@ constexpr std::int64_t kWalkStep = 2;
 constexpr std::int64_t kWalkNow = -2;
 constexpr std::int64_t kRehearsed = -1;
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-std::string Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return "";
-    }
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 // "scheme://host:port" as libcurl reads the URL; "" when it cannot.
 std::string HostOf(const std::string& url) {
-    CURLU* handle = curl_url();
-    if (handle == nullptr) {
+    platform::CurlUrl handle;
+    if (!handle || handle.Set(CURLUPART_URL, url, CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
         return "";
     }
-    std::string host;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
-        std::string parts[3];
-        const CURLUPart which[3] = {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT};
-        for (int i = 0; i < 3; ++i) {
-            char* text = nullptr;
-            const unsigned flags = which[i] == CURLUPART_PORT ? CURLU_DEFAULT_PORT : 0;
-            if (curl_url_get(handle, which[i], &text, flags) == CURLUE_OK && text != nullptr) {
-                parts[i] = Lower(text);
-                curl_free(text);
-            }
-        }
-        host = parts[0] + "://" + parts[1] + ":" + parts[2];
-    }
-    curl_url_cleanup(handle);
-    return host;
-}
-
-bool IsHtmlType(const std::string& contentType) {
-    const std::string media = Lower(Trim(contentType.substr(0, contentType.find(';'))));
-    return media == "text/html" || media == "application/xhtml+xml";
+    return platform::AsciiLower(handle.Get(CURLUPART_SCHEME).value_or("") + "://" +
+                                handle.Get(CURLUPART_HOST).value_or("") + ":" +
+                                handle.Get(CURLUPART_PORT, CURLU_DEFAULT_PORT).value_or(""));
 }
 
 bool IsRateLimited(const Transfer& answer) {
@@ -108,8 +65,9 @@ std::chrono::seconds RetryAfter(const std::string& header) {
         const std::size_t end = std::min(header.find('\n', start), header.size());
         const std::string line = header.substr(start, end - start);
         const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == "retry-after") {
-            value = Trim(line.substr(colon + 1));
+        if (colon != std::string::npos &&
+            platform::EqualsNoCase(platform::Trim(line.substr(0, colon)), "retry-after")) {
+            value = platform::Trim(line.substr(colon + 1));
         }
         start = end + 1;
     }
@@ -151,7 +109,7 @@ bool Answers(const Transfer& answer, const TransferRequest& asked) {
 // The key under which the walk's request may find a fetch of the look-ahead: the probe's HEAD
 // and the browser's page GET; nothing for any other request.
 std::optional<std::string> WalkKey(const TransferRequest& request) {
-    const std::string method = Upper(request.method);
+    const std::string method = platform::AsciiUpper(request.method);
     if (method == "HEAD" && !request.followRedirects) {
         return "HEAD " + request.url;
     }
@@ -952,7 +910,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
                             URLChecker::MatchesOkStatusLine(transfer->Header());
         } else {
             entry.walkable = Answers(*transfer, transfer->Request()) && transfer->Status() < 300 &&
-                             IsHtmlType(transfer->ContentType());
+                             platform::IsHtmlContentType(transfer->ContentType());
         }
     }
     ResolveRelays(entry);

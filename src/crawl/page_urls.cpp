@@ -2,23 +2,12 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <memory>
 
-namespace quill {
+#include "platform/ascii.h"
+#include "platform/curl_url.h"
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
+namespace quill {
 
 std::string DirectoryURL(const std::string& pageURL) {
     const std::size_t lastSlash = pageURL.rfind('/');
@@ -39,30 +28,17 @@ std::string SiteRootURL(const std::string& pageURL) {
     return pageURL.substr(0, cut);
 }
 
-namespace {
-
-// "http:" for http://host/...; "" when the page URL has no scheme before its first "/".
-std::string SchemeOf(const std::string& pageURL) {
-    const std::size_t colon = pageURL.find(':');
-    if (colon == std::string::npos || colon == 0 || pageURL.find('/') < colon) {
-        return "";
-    }
-    return pageURL.substr(0, colon + 1);
-}
-
-}  // namespace
-
 std::string ResolveAsWritten(const std::string& raw, const std::string& pageURL) {
     if (raw.rfind("//", 0) == 0) {
-        const std::string scheme = SchemeOf(pageURL);
+        const std::string scheme = platform::SchemeOf(pageURL);
         if (!scheme.empty()) {
-            return scheme + raw;
+            return scheme + ":" + raw;
         }
     }
     if (raw.rfind('/', 0) == 0) {
         return SiteRootURL(pageURL) + raw.substr(1);
     }
-    if (StartsWithNoCase(raw, "http://") || StartsWithNoCase(raw, "https://")) {
+    if (platform::StartsWithNoCase(raw, "http://") || platform::StartsWithNoCase(raw, "https://")) {
         return raw;
     }
     return DirectoryURL(pageURL) + raw;

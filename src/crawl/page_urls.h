@@ -6,9 +6,6 @@
 
 namespace quill {
 
-// Case-insensitive (ASCII) prefix test.
-bool StartsWithNoCase(const std::string& text, const std::string& prefix);
-
 // The page URL up to and including its last "/"; "" when it holds none.
 std::string DirectoryURL(const std::string& pageURL);
 // The page URL up to and including its third "/" (scheme://host/), or its last "/" when it holds

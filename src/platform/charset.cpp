@@ -6,51 +6,14 @@
 #include <cstddef>
 #include <map>
 
+#include "platform/ascii.h"
+
 namespace quill::platform {
 namespace {
 
 constexpr std::size_t kMetaScanBytes = 1024;
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 constexpr const char* kDefaultCharset = "WINDOWS-1252";
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string ToLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = Lower(c);
-    }
-    return lower;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// Lower-case ASCII prefix test.
-bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
-    if (at > text.size() || text.size() - at < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(text[at + i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The labels pages and servers use, as browsers read them.
 const std::map<std::string, std::string, std::less<>>& LabelTable() {
@@ -134,11 +97,11 @@ const std::map<std::string, std::string, std::less<>>& LabelTable() {
 
 // The value of `charset=` within a Content-Type or a meta content attribute; "" when absent.
 std::string CharsetFromParameters(std::string_view text) {
-    const std::string lower = ToLower(text);
+    const std::string lower = AsciiLower(text);
     std::size_t at = 0;
     while ((at = lower.find("charset", at)) != std::string::npos) {
         std::size_t pos = at + 7;
-        while (pos < text.size() && IsBlank(text[pos])) {
+        while (pos < text.size() && IsAsciiBlank(text[pos])) {
             ++pos;
         }
         if (pos >= text.size() || text[pos] != '=') {
@@ -146,7 +109,7 @@ std::string CharsetFromParameters(std::string_view text) {
             continue;
         }
         ++pos;
-        while (pos < text.size() && IsBlank(text[pos])) {
+        while (pos < text.size() && IsAsciiBlank(text[pos])) {
             ++pos;
         }
         if (pos >= text.size()) {
@@ -161,7 +124,7 @@ std::string CharsetFromParameters(std::string_view text) {
             return std::string(text.substr(pos + 1, end - pos - 1));
         }
         std::size_t end = pos;
-        while (end < text.size() && !IsBlank(text[end]) && text[end] != ';') {
+        while (end < text.size() && !IsAsciiBlank(text[end]) && text[end] != ';') {
             ++end;
         }
         return std::string(text.substr(pos, end - pos));
@@ -173,7 +136,7 @@ std::string CharsetFromParameters(std::string_view text) {
 bool NextAttribute(std::string_view text, std::size_t& pos, std::string& name, std::string& value) {
     name.clear();
     value.clear();
-    while (pos < text.size() && (IsBlank(text[pos]) || text[pos] == '/')) {
+    while (pos < text.size() && (IsAsciiBlank(text[pos]) || text[pos] == '/')) {
         ++pos;
     }
     if (pos >= text.size() || text[pos] == '>') {
@@ -184,20 +147,20 @@ bool NextAttribute(std::string_view text, std::size_t& pos, std::string& name, s
         if (c == '=' && !name.empty()) {
             break;
         }
-        if (IsBlank(c) || c == '/' || c == '>') {
+        if (IsAsciiBlank(c) || c == '/' || c == '>') {
             break;
         }
-        name += Lower(c);
+        name += AsciiLower(c);
         ++pos;
     }
-    while (pos < text.size() && IsBlank(text[pos])) {
+    while (pos < text.size() && IsAsciiBlank(text[pos])) {
         ++pos;
     }
     if (pos >= text.size() || text[pos] != '=') {
         return true;
     }
     ++pos;
-    while (pos < text.size() && IsBlank(text[pos])) {
+    while (pos < text.size() && IsAsciiBlank(text[pos])) {
         ++pos;
     }
     if (pos >= text.size()) {
@@ -215,7 +178,7 @@ bool NextAttribute(std::string_view text, std::size_t& pos, std::string& name, s
         pos = end + 1;
         return true;
     }
-    while (pos < text.size() && !IsBlank(text[pos]) && text[pos] != '>') {
+    while (pos < text.size() && !IsAsciiBlank(text[pos]) && text[pos] != '>') {
         value += text[pos];
         ++pos;
     }
@@ -388,7 +351,7 @@ std::string CharsetParameter(std::string_view contentType) {
 }
 
 std::string ResolveCharsetLabel(std::string_view label) {
-    const std::string key = ToLower(Trim(label));
+    const std::string key = AsciiLower(Trim(label));
     const auto& table = LabelTable();
     const auto found = table.find(key);
     return found == table.end() ? "" : found->second;
@@ -413,14 +376,14 @@ std::string MetaCharsetLabel(std::string_view page) {
             pos = end + 3;
             continue;
         }
-        if (StartsWithNoCase(text, pos, "<meta") && pos + 5 < text.size() &&
-            (IsBlank(text[pos + 5]) || text[pos + 5] == '/')) {
+        if (StartsWithNoCase(text.substr(pos), "<meta") && pos + 5 < text.size() &&
+            (IsAsciiBlank(text[pos + 5]) || text[pos + 5] == '/')) {
             pos += 5;
             bool gotPragma = false;
             bool needPragma = false;
             std::string charset;
             while (NextAttribute(text, pos, name, value)) {
-                if (name == "http-equiv" && ToLower(Trim(value)) == "content-type") {
+                if (name == "http-equiv" && AsciiLower(Trim(value)) == "content-type") {
                     gotPragma = true;
                 } else if (name == "content" && charset.empty()) {
                     charset = CharsetFromParameters(value);
@@ -440,7 +403,7 @@ std::string MetaCharsetLabel(std::string_view page) {
              (text[pos + 1] == '/' && pos + 2 < text.size() && IsAsciiLetter(text[pos + 2])))) {
             // Another tag: step over its name and attributes, whose values may hold a '<'.
             pos += text[pos + 1] == '/' ? 2 : 1;
-            while (pos < text.size() && !IsBlank(text[pos]) && text[pos] != '>') {
+            while (pos < text.size() && !IsAsciiBlank(text[pos]) && text[pos] != '>') {
                 ++pos;
             }
             while (NextAttribute(text, pos, name, value)) {
@@ -475,7 +438,7 @@ std::string DetectHtmlCharset(std::string_view contentType, std::string_view bod
     if (body.size() >= 2 && body.compare(0, 2, "\xFE\xFF") == 0) {
         return "UTF-16BE";
     }
-    const std::string declared = ToLower(Trim(MetaCharsetLabel(body)));
+    const std::string declared = AsciiLower(Trim(MetaCharsetLabel(body)));
     if (declared == "x-user-defined") {
         return kDefaultCharset;
     }

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/ascii.h"
+#include "platform/curl_url.h"
 #include "platform/file_responder.h"
 
 namespace quill::platform {
@@ -17,39 +19,18 @@ constexpr int kIdlePollMilliseconds = 1000;
 constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kDefaultTimeoutSeconds = 60;
 
-std::string ToLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return text;
-}
-
-std::string ToUpper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    });
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
+// The value of the last header named `name` in the response at hand, as libcurl trimmed it; "" when
+// absent. `origin` tells a final response's headers from an informational one's.
+std::string HeaderValue(CURL* easy, const char* name, unsigned origin) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, origin, -1, &header) != CURLHE_OK) {
         return "";
     }
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-// The value of the last header line named `name` (letter case ignored), trimmed; "" when absent.
-std::string HeaderValue(const std::vector<std::string>& lines, const std::string& name) {
-    std::string value;
-    for (const std::string& line : lines) {
-        const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && ToLower(Trim(line.substr(0, colon))) == name) {
-            value = Trim(line.substr(colon + 1));
-        }
+    const std::size_t last = header->amount - 1;
+    if (last > 0 && curl_easy_header(easy, name, last, origin, -1, &header) != CURLHE_OK) {
+        return "";
     }
-    return value;
+    return header->value != nullptr ? header->value : "";
 }
 
 std::optional<long long> ParseContentLength(const std::string& value) {
@@ -60,33 +41,23 @@ std::optional<long long> ParseContentLength(const std::string& value) {
     return std::stoll(value);
 }
 
-bool IsHtmlContentType(const std::string& contentType) {
-    const std::string mediaType = ToLower(Trim(contentType.substr(0, contentType.find(';'))));
-    return mediaType == "text/html" || mediaType == "application/xhtml+xml";
-}
-
 // The scheme of a URL libcurl can parse, lower case; "" with `error` set otherwise.
 std::string SchemeOf(const std::string& url, std::string& error) {
-    CURLU* handle = curl_url();
-    if (handle == nullptr) {
+    CurlUrl handle;
+    if (!handle) {
         error = "out of memory";
         return "";
     }
-    std::string scheme;
-    const CURLUcode parsed = curl_url_set(handle, CURLUPART_URL, url.c_str(), 0);
+    const CURLUcode parsed = handle.Set(CURLUPART_URL, url);
     if (parsed != CURLUE_OK) {
         error = std::string("bad URL: ") + curl_url_strerror(parsed);
-    } else {
-        char* raw = nullptr;
-        if (curl_url_get(handle, CURLUPART_SCHEME, &raw, 0) == CURLUE_OK) {
-            scheme = ToLower(raw);
-            curl_free(raw);
-        } else {
-            error = "bad URL: no scheme";
-        }
+        return "";
     }
-    curl_url_cleanup(handle);
-    return scheme;
+    const std::optional<std::string> scheme = handle.Get(CURLUPART_SCHEME);
+    if (!scheme) {
+        error = "bad URL: no scheme";
+    }
+    return AsciiLower(scheme.value_or(""));
 }
 
 // What libcurl would read from the environment, plus the loopback names and addresses.
@@ -145,7 +116,6 @@ struct CurlTransferEngine::Job {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     // Between a status line and the blank line that ends its header block.
     bool inHeaders = false;
-    std::vector<std::string> headerLines;
     // Non-informational responses seen so far (redirect hops and the final one).
     int responses = 0;
     // The final response's header block has ended; later header lines are trailers.
@@ -188,7 +158,7 @@ CurlTransferEngine::~CurlTransferEngine() {
 }
 
 std::shared_ptr<Transfer> CurlTransferEngine::Start(TransferRequest request) {
-    request.method = ToUpper(request.method);
+    request.method = AsciiUpper(request.method);
     if (request.timeoutSeconds <= 0) {
         request.timeoutSeconds = kDefaultTimeoutSeconds;
     }
@@ -426,7 +396,6 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     const std::string line(data, length);
     if (line.rfind("HTTP/", 0) == 0) {
         job.inHeaders = true;
-        job.headerLines.clear();
         transfer.BeginResponse(line);
         return length;
     }
@@ -435,7 +404,6 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     }
     transfer.AppendHeaderLine(line);
     if (line != "\r\n" && line != "\n") {
-        job.headerLines.push_back(line);
         return length;
     }
 
@@ -445,13 +413,14 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     char* effective = nullptr;
     curl_easy_getinfo(job.easy, CURLINFO_EFFECTIVE_URL, &effective);
     const std::string effectiveUrl = effective != nullptr ? effective : transfer.Request().url;
-    const std::string contentType = HeaderValue(job.headerLines, "content-type");
-    const std::optional<long long> contentLength =
-        ParseContentLength(HeaderValue(job.headerLines, "content-length"));
     const bool informational = status >= 100 && status < 200;
+    const unsigned origin = informational ? CURLH_1XX : CURLH_HEADER;
+    const std::string contentType = HeaderValue(job.easy, "Content-Type", origin);
+    const std::optional<long long> contentLength =
+        ParseContentLength(HeaderValue(job.easy, "Content-Length", origin));
     // libcurl follows a 3xx answer exactly when it carries a non-empty Location.
     const bool redirected = transfer.Request().followRedirects && status >= 300 && status < 400 &&
-                            !HeaderValue(job.headerLines, "location").empty();
+                            !HeaderValue(job.easy, "Location", origin).empty();
     const bool final = !informational && !redirected;
     transfer.EndHeaders(static_cast<int>(status), effectiveUrl, contentType, contentLength, final);
     if (informational) {

@@ -1,6 +1,5 @@
 #include "platform/file_responder.h"
 
-#include <curl/curl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,67 +11,47 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
+#include "platform/curl_url.h"
+
 namespace quill::platform {
 namespace {
-
-struct UrlHandleDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-
-struct CurlTextDeleter {
-    void operator()(char* text) const { curl_free(text); }
-};
-
-using CurlText = std::unique_ptr<char, CurlTextDeleter>;
-
-std::string ToLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return text;
-}
 
 // The decoded local path of a file: URL, or nullopt with `error` set when the URL is not one we
 // can answer at all.
 std::optional<std::string> LocalPathOf(const std::string& url, std::string& error,
                                        bool& unreadable) {
-    std::unique_ptr<CURLU, UrlHandleDeleter> handle(curl_url());
+    CurlUrl handle;
     if (!handle) {
         error = "out of memory";
         return std::nullopt;
     }
-    const CURLUcode parsed = curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0);
+    const CURLUcode parsed = handle.Set(CURLUPART_URL, url);
     if (parsed != CURLUE_OK) {
         error = std::string("bad file URL: ") + curl_url_strerror(parsed);
         return std::nullopt;
     }
-    char* raw = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_SCHEME, &raw, 0) != CURLUE_OK) {
+    const std::optional<std::string> scheme = handle.Get(CURLUPART_SCHEME);
+    if (!scheme) {
         error = "bad file URL";
         return std::nullopt;
     }
-    CurlText scheme(raw);
-    if (ToLower(scheme.get()) != "file") {
+    if (AsciiLower(*scheme) != "file") {
         error = "not a file URL";
         return std::nullopt;
     }
-    raw = nullptr;
-    if (curl_url_get(handle.get(), CURLUPART_HOST, &raw, 0) == CURLUE_OK) {
-        CurlText host(raw);
-        const std::string name = ToLower(host.get());
-        if (!name.empty() && name != "localhost") {
-            error = "file URL names another host";
-            return std::nullopt;
-        }
+    const std::string host = AsciiLower(handle.Get(CURLUPART_HOST).value_or(""));
+    if (!host.empty() && host != "localhost") {
+        error = "file URL names another host";
+        return std::nullopt;
     }
-    raw = nullptr;
     // Decoding fails for paths that hold an encoded NUL; no such file can exist.
-    if (curl_url_get(handle.get(), CURLUPART_PATH, &raw, CURLU_URLDECODE) != CURLUE_OK) {
+    const std::optional<std::string> path = handle.Get(CURLUPART_PATH, CURLU_URLDECODE);
+    if (!path) {
         unreadable = true;
         return std::string();
     }
-    CurlText path(raw);
-    return std::string(path.get());
+    return *path;
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -83,10 +62,6 @@ bool IsRegularFile(const std::string& path) {
 bool IsDirectory(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsHtmlType(const std::string& contentType) {
-    return contentType == "text/html" || contentType == "application/xhtml+xml";
 }
 
 void AnswerNotFound(Transfer& transfer) {
@@ -129,7 +104,7 @@ std::string ContentTypeForFileName(const std::string& path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return "application/octet-stream";
     }
-    const std::string extension = ToLower(path.substr(dot));
+    const std::string extension = AsciiLower(path.substr(dot));
     for (const auto& [known, type] : kTypes) {
         if (extension == known) {
             return type;
@@ -183,7 +158,7 @@ void RespondFromFile(Transfer& transfer) {
     transfer.EndHeaders(200, request.url, contentType, static_cast<long long>(size), true);
 
     const bool wantsBody =
-        request.method != "HEAD" && !(request.htmlBodyOnly && !IsHtmlType(contentType));
+        request.method != "HEAD" && !(request.htmlBodyOnly && !IsHtmlContentType(contentType));
     if (wantsBody) {
         std::size_t remaining =
             std::min<std::size_t>(static_cast<std::size_t>(size), request.maxBodyBytes);

@@ -1,6 +1,5 @@
 #include "platform/html_document_builder.h"
 
-#include <curl/curl.h>
 #include <gumbo.h>
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
+#include "platform/curl_url.h"
 namespace quill::platform {
 namespace {
 
@@ -143,41 +144,19 @@ std::string CleanReference(const std::string& reference) {
     return cleaned;
 }
 
-// Owns a libcurl URL handle.
-struct UrlHandle {
-    CURLU* handle = nullptr;
-    explicit UrlHandle(CURLU* h) : handle(h) {}
-    ~UrlHandle() { curl_url_cleanup(handle); }
-    UrlHandle(const UrlHandle&) = delete;
-    UrlHandle& operator=(const UrlHandle&) = delete;
-};
-
 constexpr unsigned kUrlFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE;
 
-bool SetUrl(CURLU* handle, const std::string& url) {
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), kUrlFlags) == CURLUE_OK) {
-        return true;
-    }
-    return curl_url_set(handle, CURLUPART_URL, url.c_str(), kUrlFlags | CURLU_ALLOW_SPACE) ==
-           CURLUE_OK;
-}
-
-std::optional<std::string> GetUrl(CURLU* handle) {
-    char* text = nullptr;
-    if (curl_url_get(handle, CURLUPART_URL, &text, 0) != CURLUE_OK || text == nullptr) {
-        return std::nullopt;
-    }
-    std::string url(text);
-    curl_free(text);
-    return url;
+bool SetUrl(CurlUrl& handle, const std::string& url) {
+    return handle.Set(CURLUPART_URL, url, kUrlFlags) == CURLUE_OK ||
+           handle.Set(CURLUPART_URL, url, kUrlFlags | CURLU_ALLOW_SPACE) == CURLUE_OK;
 }
 
 // Resolves references against one base URL.
 class UrlResolver {
   public:
-    explicit UrlResolver(const std::string& base) : base_(curl_url()) {
-        if (base_.handle != nullptr && !base.empty() && SetUrl(base_.handle, base)) {
-            valid_ = GetUrl(base_.handle).has_value();
+    explicit UrlResolver(const std::string& base) {
+        if (base_ && !base.empty() && SetUrl(base_, base)) {
+            valid_ = base_.Get(CURLUPART_URL).has_value();
         }
     }
 
@@ -188,41 +167,40 @@ class UrlResolver {
         if (!valid_) {
             return std::nullopt;
         }
-        UrlHandle url(curl_url_dup(base_.handle));
-        if (url.handle == nullptr) {
+        CurlUrl url(curl_url_dup(base_.get()));
+        if (!url) {
             return std::nullopt;
         }
-        curl_url_set(url.handle, CURLUPART_FRAGMENT, nullptr, 0);
-        return GetUrl(url.handle);
+        curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
+        return url.Get(CURLUPART_URL);
     }
 
     std::optional<std::string> Resolve(const std::string& reference) const {
         if (!valid_) {
             return std::nullopt;
         }
-        UrlHandle url(curl_url_dup(base_.handle));
-        if (url.handle == nullptr) {
+        CurlUrl url(curl_url_dup(base_.get()));
+        if (!url) {
             return std::nullopt;
         }
         const std::string cleaned = CleanReference(reference);
         if (cleaned.empty()) {
             // The document itself, without its fragment.
-            curl_url_set(url.handle, CURLUPART_FRAGMENT, nullptr, 0);
+            curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
         } else if (cleaned.front() == '#') {
             // Same document, another fragment (libcurl would drop the last path segment).
             const unsigned flags = cleaned.size() > 1 ? kUrlFlags : 0;
-            if (curl_url_set(url.handle, CURLUPART_FRAGMENT, cleaned.c_str() + 1, flags) !=
-                CURLUE_OK) {
+            if (url.Set(CURLUPART_FRAGMENT, cleaned.substr(1), flags) != CURLUE_OK) {
                 return std::nullopt;
             }
-        } else if (!SetUrl(url.handle, cleaned)) {
+        } else if (!SetUrl(url, cleaned)) {
             return std::nullopt;
         }
-        return GetUrl(url.handle);
+        return url.Get(CURLUPART_URL);
     }
 
   private:
-    UrlHandle base_;
+    CurlUrl base_;
     bool valid_ = false;
 };
 
@@ -254,26 +232,6 @@ std::string AttributeOr(const GumboNode* node, const char* name, const char* fal
     return value != nullptr ? value : fallback;
 }
 
-bool IsAsciiWhitespace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // rel="alternate stylesheet" and the like: one of the blank-separated tokens.
 bool RelHasStyleSheet(const char* rel) {
     if (rel == nullptr) {
@@ -281,7 +239,7 @@ bool RelHasStyleSheet(const char* rel) {
     }
     std::string token;
     for (const char* c = rel;; ++c) {
-        if (*c == '\0' || IsAsciiWhitespace(*c)) {
+        if (*c == '\0' || IsAsciiBlank(*c)) {
             if (EqualsNoCase(token, "stylesheet")) {
                 return true;
             }
@@ -300,7 +258,7 @@ std::string CollapseWhitespace(const std::string& text) {
     std::string out;
     bool pendingSpace = false;
     for (const char c : text) {
-        if (IsAsciiWhitespace(c)) {
+        if (IsAsciiBlank(c)) {
             pendingSpace = !out.empty();
             continue;
         }
@@ -321,8 +279,7 @@ std::string_view TagNameIn(GumboStringPiece tag) {
         ++begin;
     }
     std::size_t end = begin;
-    while (end < text.size() && !IsAsciiWhitespace(text[end]) && text[end] != '/' &&
-           text[end] != '>') {
+    while (end < text.size() && !IsAsciiBlank(text[end]) && text[end] != '/' && text[end] != '>') {
         ++end;
     }
     return text.substr(begin, end - begin);

@@ -6,21 +6,15 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace quill::platform {
 namespace {
 
 using NameSet = std::unordered_set<std::string_view>;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool In(const NameSet& set, const std::string& name) {
@@ -152,10 +146,10 @@ class NestingScan {
 
     std::string ReadName() {
         std::string name;
-        while (pos_ < html_.size() && !IsBlank(html_[pos_]) && html_[pos_] != '/' &&
+        while (pos_ < html_.size() && !IsAsciiBlank(html_[pos_]) && html_[pos_] != '/' &&
                html_[pos_] != '>') {
             if (name.size() < 32) {
-                name += Lower(html_[pos_]);
+                name += AsciiLower(html_[pos_]);
             }
             ++pos_;
         }
@@ -177,23 +171,23 @@ class NestingScan {
                 continue;
             }
             selfClosing = false;
-            if (IsBlank(c)) {
+            if (IsAsciiBlank(c)) {
                 ++pos_;
                 continue;
             }
             ++pos_;  // the first character of a name, '=' included
-            while (pos_ < n && !IsBlank(html_[pos_]) && html_[pos_] != '/' && html_[pos_] != '>' &&
-                   html_[pos_] != '=') {
+            while (pos_ < n && !IsAsciiBlank(html_[pos_]) && html_[pos_] != '/' &&
+                   html_[pos_] != '>' && html_[pos_] != '=') {
                 ++pos_;
             }
-            while (pos_ < n && IsBlank(html_[pos_])) {
+            while (pos_ < n && IsAsciiBlank(html_[pos_])) {
                 ++pos_;
             }
             if (pos_ >= n || html_[pos_] != '=') {
                 continue;
             }
             ++pos_;
-            while (pos_ < n && IsBlank(html_[pos_])) {
+            while (pos_ < n && IsAsciiBlank(html_[pos_])) {
                 ++pos_;
             }
             if (pos_ < n && (html_[pos_] == '"' || html_[pos_] == '\'')) {
@@ -204,7 +198,7 @@ class NestingScan {
                 }
                 pos_ = end + 1;
             } else {
-                while (pos_ < n && !IsBlank(html_[pos_]) && html_[pos_] != '>') {
+                while (pos_ < n && !IsAsciiBlank(html_[pos_]) && html_[pos_] != '>') {
                     ++pos_;
                 }
             }
@@ -252,12 +246,12 @@ class NestingScan {
         std::size_t at = pos_;
         while ((at = html_.find("</", at)) != std::string::npos) {
             std::size_t k = 0;
-            while (k < name.size() && at + 2 + k < n && Lower(html_[at + 2 + k]) == name[k]) {
+            while (k < name.size() && at + 2 + k < n && AsciiLower(html_[at + 2 + k]) == name[k]) {
                 ++k;
             }
             const std::size_t after = at + 2 + k;
-            if (k == name.size() && (after >= n || IsBlank(html_[after]) || html_[after] == '/' ||
-                                     html_[after] == '>')) {
+            if (k == name.size() && (after >= n || IsAsciiBlank(html_[after]) ||
+                                     html_[after] == '/' || html_[after] == '>')) {
                 pos_ = at;
                 return;
             }

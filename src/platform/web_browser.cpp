@@ -1,26 +1,17 @@
 #include "platform/web_browser.h"
 
-#include <curl/curl.h>
-
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/charset.h"
+#include "platform/curl_url.h"
 #include "platform/html_document_builder.h"
 #include "platform/image_file_sizes.h"
 
 namespace quill::platform {
 namespace {
-
-std::string ToLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 std::string WithoutFragment(const std::string& url) {
     return url.substr(0, url.find('#'));
@@ -32,43 +23,21 @@ std::string FragmentOf(const std::string& url) {
     return hash == std::string::npos ? "" : url.substr(hash);
 }
 
-std::string SchemeOf(const std::string& url) {
-    const std::size_t colon = url.find(':');
-    return colon == std::string::npos ? "" : ToLower(url.substr(0, colon));
-}
-
-bool IsHtmlType(const std::string& contentType) {
-    std::string media = ToLower(contentType.substr(0, contentType.find(';')));
-    const std::size_t first = media.find_first_not_of(" \t");
-    const std::size_t last = media.find_last_not_of(" \t");
-    media = first == std::string::npos ? "" : media.substr(first, last - first + 1);
-    return media == "text/html" || media == "application/xhtml+xml";
-}
-
 // The parts of a URL that name the resource, as libcurl reads them; nothing when it cannot.
 std::optional<std::vector<std::string>> ResourceParts(const std::string& url) {
-    CURLU* handle = curl_url();
-    if (handle == nullptr) {
+    CurlUrl handle;
+    if (!handle ||
+        handle.Set(CURLUPART_URL, url, CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE) != CURLUE_OK) {
         return std::nullopt;
     }
-    std::optional<std::vector<std::string>> parts;
-    const unsigned flags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), flags) == CURLUE_OK) {
-        parts.emplace();
-        for (const CURLUPart part :
-             {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT, CURLUPART_PATH, CURLUPART_QUERY}) {
-            char* text = nullptr;
-            const unsigned getFlags = part == CURLUPART_PORT ? CURLU_DEFAULT_PORT : 0;
-            if (curl_url_get(handle, part, &text, getFlags) == CURLUE_OK && text != nullptr) {
-                const bool caseless = part == CURLUPART_SCHEME || part == CURLUPART_HOST;
-                parts->push_back(caseless ? ToLower(text) : std::string(text));
-                curl_free(text);
-            } else {
-                parts->push_back("");
-            }
-        }
+    std::vector<std::string> parts;
+    for (const CURLUPart part :
+         {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT, CURLUPART_PATH, CURLUPART_QUERY}) {
+        const std::string text =
+            handle.Get(part, part == CURLUPART_PORT ? CURLU_DEFAULT_PORT : 0).value_or("");
+        const bool caseless = part == CURLUPART_SCHEME || part == CURLUPART_HOST;
+        parts.push_back(caseless ? AsciiLower(text) : text);
     }
-    curl_url_cleanup(handle);
     return parts;
 }
 
@@ -131,8 +100,8 @@ class BrowserPageLoad final : public PageLoad {
           url_(std::move(url)),
           settings_(std::move(settings)),
           started_(clock.Now()) {
-        const std::string scheme = SchemeOf(url_);
-        if (ToLower(url_) == "about:blank") {
+        const std::string scheme = AsciiLower(SchemeOf(url_));
+        if (EqualsNoCase(url_, "about:blank")) {
             location_ = url_;
             document_ = Build("", url_);
             End();
@@ -227,7 +196,7 @@ class BrowserPageLoad final : public PageLoad {
         }
         contentType_ = transfer_->ContentType();
         document_ = nullptr;
-        if (!IsHtmlType(contentType_)) {
+        if (!IsHtmlContentType(contentType_)) {
             document_ = Document::NotHtml(location_);
             End();
             return;

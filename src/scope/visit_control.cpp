@@ -1,6 +1,9 @@
 #include "scope/visit_control.h"
 
+#include <algorithm>
 #include <string_view>
+
+#include "platform/ascii.h"
 
 namespace quill::VisitControl {
 namespace {
@@ -10,34 +13,17 @@ ScopeSettings& TheScope() {
     return scope;
 }
 
-// Letter case is folded for the ASCII letters only, whatever the locale.
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // An empty text begins with nothing; every other text begins with the empty prefix.
 bool BeginsWith(std::string_view text, std::string_view prefix) {
     return !text.empty() && text.size() >= prefix.size() &&
-           EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+           platform::EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 // An excluded entry matches only when it is shorter than the URL. An empty entry matches nothing:
 // otherwise one stray press of "Add" would make every followed link of the site check-only.
 bool EndsWithExcluded(std::string_view url, std::string_view entry) {
     return !entry.empty() && entry.size() < url.size() &&
-           EqualIgnoringCase(url.substr(url.size() - entry.size()), entry);
+           platform::EqualsNoCase(url.substr(url.size() - entry.size()), entry);
 }
 
 bool HasCrawledScheme(std::string_view url) {
@@ -45,6 +31,19 @@ bool HasCrawledScheme(std::string_view url) {
 }
 
 }  // namespace
+
+const std::vector<std::string>& DefaultExcludedExtensions() {
+    static const std::vector<std::string> defaults = {".zip", ".ram", ".tar", ".exe", ".c",
+                                                      ".cpp", ".h",   ".cdf", ".pdf"};
+    return defaults;
+}
+
+std::string BaseURLOf(const std::string& startURL) {
+    if (std::count(startURL.begin(), startURL.end(), '/') > 2) {
+        return startURL.substr(0, startURL.rfind('/') + 1);
+    }
+    return startURL;
+}
 
 void ResetVisitControl() {
     TheScope().followExternal = true;

@@ -23,6 +23,12 @@ struct ScopeSettings {
 // The scope test itself, over the given state; GetVisitMode is this over the module's state.
 int VisitModeFor(const ScopeSettings& scope, const std::string& url, const std::string& referrer);
 
+// The extensions that are checked but never walked unless the user says otherwise.
+const std::vector<std::string>& DefaultExcludedExtensions();
+// The base URL a start URL stands for: up to and including its last "/" when it holds more than
+// two, else the start URL itself.
+std::string BaseURLOf(const std::string& startURL);
+
 void ResetVisitControl();
 void SetBaseURL(const std::string& url);
 void SetFollowExternal(bool flag);

@@ -4,14 +4,12 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "scope/visit_control.h"
+
 namespace quill::ui {
 
 QString BaseURLOf(const QString& startUrl) {
-    const qsizetype slashes = startUrl.count(QLatin1Char('/'));
-    if (slashes > 2) {
-        return startUrl.left(startUrl.lastIndexOf(QLatin1Char('/')) + 1);
-    }
-    return startUrl;
+    return QString::fromStdString(VisitControl::BaseURLOf(startUrl.toStdString()));
 }
 
 std::optional<int> ToWholeNumber16(const QString& text) {

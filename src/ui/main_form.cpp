@@ -28,9 +28,6 @@ namespace quill::ui {
 
 namespace {
 
-const char* const kDefaultExclusions[] = {".zip", ".ram", ".tar", ".exe", ".c",
-                                          ".cpp", ".h",   ".cdf", ".pdf"};
-
 QLabel* NewLabel(const char* name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -475,9 +472,9 @@ void MainForm::chkUseDefExcl_Click() {
     lstExclExtn_->clear();
     VisitControl::ClearExcludedExtensions();
     if (chkUseDefExcl_->isChecked()) {
-        for (const char* extension : kDefaultExclusions) {
+        for (const std::string& extension : VisitControl::DefaultExcludedExtensions()) {
             VisitControl::AddExcludedExtension(extension);
-            lstExclExtn_->addItem(QString::fromLatin1(extension));
+            lstExclExtn_->addItem(QString::fromStdString(extension));
         }
     }
 }

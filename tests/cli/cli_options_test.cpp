@@ -143,7 +143,7 @@ struct BaseCase {
 class BaseFromStart : public testing::TestWithParam<BaseCase> {};
 
 TEST_P(BaseFromStart, AsTheWindowDerivesIt) {
-    EXPECT_EQ(DeriveBaseURL(GetParam().start), GetParam().base);
+    EXPECT_EQ(VisitControl::BaseURLOf(GetParam().start), GetParam().base);
 }
 
 INSTANTIATE_TEST_SUITE_P(
