@@ -1,1 +1,0 @@
-target_sources(quill_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/document.cpp)
