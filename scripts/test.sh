@@ -6,4 +6,7 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 cd "${QUILL_BUILD_DIR:-$root/build}"
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+status=0
+ctest --output-on-failure -j "$(nproc)" --timeout 300 || status=$?
+bash "$root/scripts/test_ratio.sh"
+exit "$status"
