@@ -8,7 +8,7 @@ build="${QUILL_BUILD_DIR:-$root/build}"
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 
-report="$build/Quillorbane-sample.log"
+report="$build/Quillorbane-sample.csv"
 # A path is accepted as the start: quillorbane-cli turns it into its file: URL.
 start="$root/examples/site/index.html"
 echo

@@ -125,8 +125,7 @@ cli_bin="$build_dir/src/cli/quillorbane-cli"
 
 if [ "$do_build" -eq 1 ]; then
     say "== building Release in $build_dir"
-    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DQUILL_BUILD_UI=OFF -DQUILL_BUILD_TESTS=OFF >"$results/cmake.log" 2>&1 ||
+    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$results/cmake.log" 2>&1 ||
         { say "run.sh: cmake failed, see $results/cmake.log"; exit 1; }
     cmake --build "$build_dir" --target quill-bench-site -j2 >"$results/build-site.log" 2>&1 ||
         { say "run.sh: quill-bench-site did not build, see $results/build-site.log"; exit 1; }

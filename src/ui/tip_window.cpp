@@ -21,7 +21,14 @@ namespace quill::ui {
 const QString frmTip::kTipsFileName = QStringLiteral("QuillorbaneTips.txt");
 
 QString DefaultTipsFilePath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(frmTip::kTipsFileName);
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QString beside = programDir.filePath(frmTip::kTipsFileName);
+    const QDir dataDir(programDir.filePath(QStringLiteral(QUILL_TIPS_DIR_FROM_PROGRAM)));
+    const QString installed = QDir::cleanPath(dataDir.filePath(frmTip::kTipsFileName));
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed)) {
+        return installed;
+    }
+    return beside;
 }
 
 QString frmTip::NotFoundText() {

@@ -15,7 +15,8 @@ class QPushButton;
 
 namespace quill::ui {
 
-// "QuillorbaneTips.txt" in the directory of the running program.
+// "QuillorbaneTips.txt" in the directory of the running program (the build tree), or else in the
+// installation's share/quillorbane/ when it is there.
 QString DefaultTipsFilePath();
 
 class frmTip : public QDialog {
