@@ -1,4 +1,4 @@
-#include "cli/start_location.h"
+#include "crawl/start_location.h"
 
 #include <curl/curl.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <system_error>
 
-namespace quill::cli {
+namespace quill {
 
 namespace fs = std::filesystem;
 
@@ -93,4 +93,4 @@ StartLocation ResolveStartLocation(const std::string& argument) {
     return FileUrlFromAbsolutePath(directory);
 }
 
-}  // namespace quill::cli
+}  // namespace quill
