@@ -1,8 +1,10 @@
 // Crawl collaborators for window tests that never reach the network: a browser that shows empty
-// pages, a transfer control that answers nothing, a clock with a chosen day of the month.
+// pages (or fails, to end a run on a failure), a transfer control that answers nothing, a clock
+// with a chosen day of the month.
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "crawl/crawl.h"
@@ -18,12 +20,19 @@ class EmptyPageBrowser final : public platform::Browser {
   public:
     void SetSilent(bool) override {}
     void SetOffline(bool) override {}
-    void Navigate(const std::string& url) override { location_ = url; }
+    void Navigate(const std::string& url) override {
+        if (fails) {
+            throw std::runtime_error("the browser is gone");
+        }
+        location_ = url;
+    }
     int ReadyState() override { return kReadyStateComplete; }
     std::string LocationURL() override { return location_; }
     std::shared_ptr<const platform::Document> GetDocument() override {
         return std::make_shared<platform::Document>();
     }
+
+    bool fails = false;
 
   private:
     std::string location_ = "about:blank";
