@@ -116,6 +116,9 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setWindowTitle(QStringLiteral("Quillorbane"));
     setWindowIcon(ApplicationIcon());
     BuildControls();
+    // An empty list or pane draws no focus of its own: its frame shows where the focus is.
+    setStyleSheet(QStringLiteral(
+        "QListWidget:focus, QTextBrowser:focus { border: 1px solid palette(highlight); }"));
     ArrangeControls();
     SetFocusOrder();
     ConnectHandlers();

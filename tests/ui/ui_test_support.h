@@ -1,27 +1,22 @@
-// Helpers shared by the window tests: the stored tips setting, temporary tips files, and finding a
-// window's controls by name.
+// Helpers shared by the window tests: the stored tips setting, finding a window's controls by name,
+// list entries and text patterns.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <ostream>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* out) {
-    *out << '{' << list.join(QStringLiteral("\", \"")).toStdString() << '}';
 }
 
 namespace quill::ui::testing {
@@ -33,23 +28,6 @@ inline void StoreShowTips(const QString& value) {
     const QString key = QStringLiteral("Options/Show Tips at Startup");
     value.isNull() ? settings.remove(key) : settings.setValue(key, value);
 }
-
-// A tips file in a directory of its own.
-class TipsFile {
-  public:
-    explicit TipsFile(const QByteArray& content) { Write(content); }
-    void Write(const QByteArray& content) const {
-        QFile file(Path());
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QString Path() const { return dir_.filePath(QStringLiteral("QuillorbaneTips.txt")); }
-    // A path in the same directory where no file lies.
-    QString MissingPath() const { return dir_.filePath(QStringLiteral("missing/tips.txt")); }
-
-  private:
-    QTemporaryDir dir_;
-};
 
 template <typename Widget>
 Widget* Control(const QWidget* window, const char* name) {

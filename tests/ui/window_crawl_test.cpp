@@ -21,29 +21,6 @@ namespace {
 using test_support::LoopbackHttpServer;
 using testing::Control;
 
-// Calls `action` once, from the window's event processing, as soon as `condition` holds.
-class WhenReady {
-  public:
-    WhenReady(std::function<bool()> condition, std::function<void()> action)
-        : condition_(std::move(condition)), action_(std::move(action)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (!done_ && condition_()) {
-                done_ = true;
-                timer_.stop();
-                action_();
-            }
-        });
-        timer_.start(10);
-    }
-    bool Done() const { return done_; }
-
-  private:
-    std::function<bool()> condition_;
-    std::function<void()> action_;
-    QTimer timer_;
-    bool done_ = false;
-};
-
 class WindowCrawlTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -80,7 +57,16 @@ class WindowCrawlTest : public ::testing::Test {
         C<QLineEdit>("txtStartURL")->setText(Url("/site/index.html"));
         QTest::mouseClick(C<QPushButton>("btnStartStop"), Qt::LeftButton);
     }
-    bool SlowPageAsked() { return server_.RequestCount("GET", "/site/slow.html") > 0; }
+    // Calls `action` once, from the window's event processing, once the slow page is asked for.
+    void WhenSlowPageAsked(std::function<void()> action) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, action] {
+            if (!acted_ && server_.RequestCount("GET", "/site/slow.html") > 0) {
+                acted_ = true;
+                action();
+            }
+        });
+        poll_.start(10);
+    }
 
     LoopbackHttpServer server_;
     // These tests time Stop and Close by the walk's own page requests, which the look-ahead would
@@ -88,20 +74,21 @@ class WindowCrawlTest : public ::testing::Test {
     LiveComponents live_{LookAheadSettings{.enabled = false}};
     std::unique_ptr<MainForm> form_;
     QStringList messages_;
+    QTimer poll_;
+    bool acted_ = false;
 };
 
 TEST_F(WindowCrawlTest, EscapeDuringAPageLoadStopsTheRun) {
     QString midRun;
     bool busy = false;
-    WhenReady stop([this] { return SlowPageAsked(); },
-                   [&] {
-                       midRun = Text("lblStatus");
-                       busy = C("busyIndicator")->isVisible();
-                       QTest::keyClick(C("lstGoodLinks"), Qt::Key_Escape);
-                   });
+    WhenSlowPageAsked([&] {
+        midRun = Text("lblStatus");
+        busy = C("busyIndicator")->isVisible();
+        QTest::keyClick(C("lstGoodLinks"), Qt::Key_Escape);
+    });
     StartOnSlowSite();
 
-    ASSERT_TRUE(stop.Done());
+    ASSERT_TRUE(acted_);
     EXPECT_TRUE(busy);
     EXPECT_EQ(midRun, "2 pages walked, 1 URL met: " + Url("/site/a.html"));
     EXPECT_EQ(server_.RequestCount("/site/later.html"), 0) << "no link is taken after Stop";
@@ -112,14 +99,13 @@ TEST_F(WindowCrawlTest, EscapeDuringAPageLoadStopsTheRun) {
 
 TEST_F(WindowCrawlTest, ClosingTheWindowDuringARunHidesItAtOnceAndClosesAfterTheRun) {
     bool closedAtOnce = true, visibleAfterClose = true;
-    WhenReady close([this] { return SlowPageAsked(); },
-                    [&] {
-                        closedAtOnce = form_->close();
-                        visibleAfterClose = form_->isVisible();
-                    });
+    WhenSlowPageAsked([&] {
+        closedAtOnce = form_->close();
+        visibleAfterClose = form_->isVisible();
+    });
     StartOnSlowSite();
 
-    ASSERT_TRUE(close.Done());
+    ASSERT_TRUE(acted_);
     EXPECT_FALSE(closedAtOnce) << "the run unwinds first";
     EXPECT_FALSE(visibleAfterClose);
     EXPECT_FALSE(form_->crawl().InRun());
