@@ -421,6 +421,7 @@ void MainForm::Form_Load() {
     txtStartURL_->setFocus();
     if (ReadShowTipsAtStartup() == 1) {
         OpenTipsWindow();
+        tipsFollowFirstMove_ = tipWindow_ != nullptr;
     }
 }
 
@@ -706,6 +707,14 @@ void MainForm::ShowRunEnd(RunEnd how) {
     if (!startHint_.isEmpty()) {
         statusBar_->AddHint(startHint_);
     }
+}
+
+void MainForm::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (tipsFollowFirstMove_ && tipWindow_) {
+        CentreOnThis(tipWindow_);
+    }
+    tipsFollowFirstMove_ = false;
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

@@ -101,6 +101,7 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void BuildControls();
@@ -128,6 +129,8 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     QString reportName_ = QStringLiteral("Quillorbane.log");
     int maxDepth_ = 0;
     bool closeAfterRun_ = false;
+    // The tips opened at start-up follow the window to where the window manager first puts it.
+    bool tipsFollowFirstMove_ = false;
     // Said after the run: why the start URL was left as typed.
     QString startHint_;
     QPointer<frmTip> tipWindow_;
