@@ -14,7 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
-#include "cli/start_location.h"
+#include "platform/start_location.h"
 #include "cli/terminal_front_end.h"
 #include "crawl/crawl.h"
 #include "crawl/live_services.h"

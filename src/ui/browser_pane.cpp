@@ -1,6 +1,8 @@
 #include "ui/browser_pane.h"
 
 #include <QFile>
+#include <QImage>
+#include <QTextDocument>
 
 namespace quill::ui {
 
@@ -12,6 +14,7 @@ BrowserPane::BrowserPane(QWidget* parent) : QTextBrowser(parent) {
 void BrowserPane::ShowBlank() {
     location_ = QStringLiteral("about:blank");
     clear();
+    emit PageShown();
 }
 
 void BrowserPane::ShowHomePage() {
@@ -22,6 +25,7 @@ void BrowserPane::ShowHomePage() {
     }
     location_ = QStringLiteral("qrc") + QString::fromLatin1(kHomePageResource);
     setHtml(QString::fromUtf8(page.readAll()));
+    emit PageShown();
 }
 
 void BrowserPane::ShowPage(const std::string& locationUrl, const std::string& html) {
@@ -31,6 +35,11 @@ void BrowserPane::ShowPage(const std::string& locationUrl, const std::string& ht
     }
     location_ = QString::fromStdString(locationUrl);
     setHtml(QString::fromStdString(html));
+    emit PageShown();
+}
+
+QString BrowserPane::Title() const {
+    return document()->metaInformation(QTextDocument::DocumentTitle);
 }
 
 void BrowserPane::LoadCommitted(const std::string& /*locationUrl*/) {
@@ -41,7 +50,14 @@ void BrowserPane::LoadCompleted(const std::string& locationUrl, const std::strin
     ShowPage(locationUrl, html);
 }
 
-QVariant BrowserPane::loadResource(int /*type*/, const QUrl& /*name*/) {
+QVariant BrowserPane::loadResource(int type, const QUrl& /*name*/) {
+    if (type == QTextDocument::ImageResource) {
+        // A transparent image keeps the room the page gives the image; an empty answer would be
+        // drawn as a broken image.
+        QImage none(1, 1, QImage::Format_ARGB32);
+        none.fill(Qt::transparent);
+        return none;
+    }
     // An empty answer, not a null one: for a null answer the document would read local files
     // itself.
     return QVariant(QByteArray());

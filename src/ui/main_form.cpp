@@ -9,18 +9,22 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "crawl/report_file.h"
-#include "crawl/result_list_order.h"
+#include "platform/start_location.h"
 #include "scope/visit_control.h"
 #include "ui/browser_pane.h"
 #include "ui/form_rules.h"
+#include "ui/result_list.h"
+#include "ui/run_status.h"
 #include "ui/tip_window.h"
 #include "ui/tips_setting.h"
 
@@ -70,6 +74,12 @@ QListWidget* NewList(const char* name, const QString& toolTip, QWidget* parent) 
     return list;
 }
 
+ResultList* NewResultList(const char* name, QWidget* parent) {
+    auto* list = new ResultList(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    return list;
+}
+
 // A label whose long text (a URL, a page title) is cut off instead of widening the window.
 void LetTextOverflow(QLabel* label) {
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -103,6 +113,9 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setWindowTitle(QStringLiteral("Quillorbane"));
     setWindowIcon(ApplicationIcon());
     BuildControls();
+    // An empty list or pane draws no focus of its own: its frame shows where the focus is.
+    setStyleSheet(QStringLiteral(
+        "QListWidget:focus, QTextBrowser:focus { border: 1px solid palette(highlight); }"));
     ArrangeControls();
     SetFocusOrder();
     ConnectHandlers();
@@ -139,13 +152,13 @@ void MainForm::BuildControls() {
 
     Label2_ = NewLabel("Label2", QStringLiteral("Successful Links"), this);
     lblNumSuccessfulLinks_ = NewLabel("lblNumSuccessfulLinks", QString(), this);
-    lstGoodLinks_ = NewList("lstGoodLinks", QString(), this);
+    lstGoodLinks_ = NewResultList("lstGoodLinks", this);
     Label4_ = NewLabel("Label4", QStringLiteral("Skipped Links"), this);
     lblNumSkippedLinks_ = NewLabel("lblNumSkippedLinks", QString(), this);
-    lstSkippedLinks_ = NewList("lstSkippedLinks", QString(), this);
+    lstSkippedLinks_ = NewResultList("lstSkippedLinks", this);
     Label5_ = NewLabel("Label5", QStringLiteral("Broken Links"), this);
     lblNumBrokenLinks_ = NewLabel("lblNumBrokenLinks", QString(), this);
-    lstBrokenLinks_ = NewList("lstBrokenLinks", QString(), this);
+    lstBrokenLinks_ = NewResultList("lstBrokenLinks", this);
 
     Frame1_ = new QGroupBox(QStringLiteral("Items to check"), this);
     Frame1_->setObjectName(QStringLiteral("Frame1"));
@@ -198,9 +211,15 @@ void MainForm::BuildControls() {
     lblDocTitle_ = NewLabel("lblDocTitle", QString(), this);
     LetTextOverflow(lblDocTitle_);
 
+    // The caption of the page the pane shows, which lags behind the URL being checked.
+    lblShownPage_ = NewLabel("lblShownPage", QString(), this);
+    LetTextOverflow(lblShownPage_);
     linkBrowser_ = new BrowserPane(this);
     linkBrowser_->setObjectName(QStringLiteral("linkBrowser"));
     linkBrowser_->setTabChangesFocus(true);
+    statusBar_ = new RunStatusBar(this);
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey_->setEnabled(false);
 }
 
 void MainForm::ArrangeControls() {
@@ -336,7 +355,9 @@ void MainForm::ArrangeControls() {
     outer->addLayout(middle, 2);
     outer->addSpacing(4);
     outer->addLayout(document);
+    outer->addWidget(lblShownPage_);
     outer->addWidget(linkBrowser_, 1);
+    outer->addWidget(statusBar_);
 }
 
 void MainForm::SetFocusOrder() {
@@ -366,6 +387,21 @@ void MainForm::ConnectHandlers() {
     connect(chkMaxDepth_, &QCheckBox::toggled, this, [this] { chkMaxDepth_Click(); });
     connect(txtMaxDepth_, &QLineEdit::textChanged, this, [this] { txtMaxDepth_Change(); });
     connect(txtStartURL_, &QLineEdit::textChanged, this, [this] { txtStartURL_Change(); });
+    // Keys: Enter in a URL box starts a run, Escape stops it, Enter in the extension box adds.
+    for (QLineEdit* box : {txtStartURL_, txtBaseURL_}) {
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (!crawl_->InRun()) {
+                btnStartStop_Click();
+            }
+        });
+    }
+    connect(stopKey_, &QShortcut::activated, this, [this] {
+        if (crawl_->InRun()) {
+            btnStartStop_Click();
+        }
+    });
+    connect(txtExclExtn_, &QLineEdit::returnPressed, this, [this] { btnAddExclExtn_Click(); });
+    connect(linkBrowser_, &BrowserPane::PageShown, this, [this] { ShowPaneCaption(); });
 }
 
 // --- handlers ---
@@ -382,10 +418,20 @@ void MainForm::Form_Load() {
     txtStartURL_->setFocus();
     if (ReadShowTipsAtStartup() == 1) {
         OpenTipsWindow();
+        tipsFollowFirstMove_ = tipWindow_ != nullptr;
+    }
+}
+
+void MainForm::SetUrlOpener(const UrlOpener& opener) {
+    for (ResultList* list : {lstGoodLinks_, lstSkippedLinks_, lstBrokenLinks_}) {
+        list->SetUrlOpener(opener);
     }
 }
 
 void MainForm::btnStartStop_Click() {
+    if (!crawl_->InRun() && btnStartStop_->text() == QStringLiteral("Start")) {
+        ResolveStartPath();
+    }
     crawl_->btnStartStop_Click();
     if (crawl_->InRun()) {
         return;  // a Stop request handled inside the run
@@ -395,6 +441,20 @@ void MainForm::btnStartStop_Click() {
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         close();
+    }
+}
+
+void MainForm::ResolveStartPath() {
+    startHint_.clear();
+    const std::string typed = txtStartURL_->text().toStdString();
+    if (typed.empty() || HasUrlScheme(typed)) {
+        return;
+    }
+    const StartLocation start = ResolveStartLocation(typed);
+    if (start.error.empty()) {
+        txtStartURL_->setText(QString::fromStdString(start.url));
+    } else {
+        startHint_ = QString::fromStdString(start.error);
     }
 }
 
@@ -449,10 +509,31 @@ void MainForm::OpenTipsWindow() {
     QPointer<frmTip> window = new frmTip(parts_.tipsFilePath, this);
     if (window->Form_Load()) {
         tipWindow_ = window;
+        CentreOnThis(window);
         window->show();
     } else if (window) {
         window->deleteLater();
     }
+}
+
+void MainForm::CentreOnThis(QWidget* window) const {
+    if (window->layout() != nullptr) {
+        window->layout()->activate();  // the window takes its least size before it is placed
+    }
+    QRect place = window->frameGeometry();
+    place.moveCenter(frameGeometry().center());
+    window->move(place.topLeft());
+}
+
+void MainForm::ShowPaneCaption() {
+    const QString& location = linkBrowser_->Location();
+    if (location == QStringLiteral("about:blank")) {
+        lblShownPage_->clear();
+        return;
+    }
+    const QString title = linkBrowser_->Title();
+    lblShownPage_->setText(QStringLiteral("Shown below: ") +
+                           (title.isEmpty() ? location : title + QStringLiteral(" - ") + location));
 }
 
 void MainForm::btnAddExclExtn_Click() {
@@ -574,13 +655,17 @@ std::string MainForm::Caption(CaptionControl control) {
 void MainForm::SetCaption(CaptionControl control, const std::string& caption) {
     const QString text = QString::fromStdString(caption);
     if (control == CaptionControl::btnStartStop) {
+        if (text == QStringLiteral("Stop") && btnStartStop_->text() == QStringLiteral("Start")) {
+            statusBar_->RunStarted();
+        }
         btnStartStop_->setText(text);
+        stopKey_->setEnabled(text == QStringLiteral("Stop"));
         return;
     }
     CaptionLabel(control)->setText(text);
 }
 
-QListWidget* MainForm::ResultList(ListControl list) const {
+ResultList* MainForm::ResultListOf(ListControl list) const {
     switch (list) {
         case ListControl::lstGoodLinks:
             return lstGoodLinks_;
@@ -593,34 +678,54 @@ QListWidget* MainForm::ResultList(ListControl list) const {
 }
 
 void MainForm::AddToList(ListControl list, const std::string& entry) {
-    QListWidget* widget = ResultList(list);
-    // After every entry that does not sort after the new one (binary search), so the list keeps
-    // the order the command line uses.
-    int low = 0;
-    int high = widget->count();
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (ResultListLess(entry, widget->item(mid)->text().toStdString())) {
-            high = mid;
-        } else {
-            low = mid + 1;
-        }
-    }
-    widget->insertItem(low, QString::fromStdString(entry));
+    ResultListOf(list)->AddEntry(entry);
+    statusBar_->UrlRecorded();
 }
 
 void MainForm::ClearList(ListControl list) {
-    ResultList(list)->clear();
+    ResultListOf(list)->clear();
 }
 
 void MainForm::ShowRunFailure(const std::string& message) {
-    messageBox_(this, QStringLiteral("Quillorbane"), QString::fromStdString(message));
+    const QString text = QString::fromStdString(message);
+    statusBar_->NoteFailure(text);
+    if (!closeAfterRun_) {
+        messageBox_(this, QStringLiteral("Quillorbane"), text);
+    }
+}
+
+void MainForm::PageWalkStarted(const std::string& pageURL) {
+    statusBar_->PageWalkStarted(QString::fromStdString(pageURL));
+}
+
+void MainForm::ShowRunEnd(RunEnd how) {
+    const CrawlState& state = crawl_->State();
+    statusBar_->RunEnded(how, {state.successfulCount, state.skippedCount, state.brokenCount});
+    if (!startHint_.isEmpty()) {
+        statusBar_->AddHint(startHint_);
+    }
+}
+
+void MainForm::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (tipsFollowFirstMove_ && tipWindow_) {
+        CentreOnThis(tipWindow_);
+    }
+    tipsFollowFirstMove_ = false;
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
     if (crawl_ && crawl_->InRun()) {
-        // Stop the run and close once it has unwound (see btnStartStop_Click).
+        // The window goes at once; the run is stopped and unwinds behind it, then the window
+        // closes for good (see btnStartStop_Click).
         closeAfterRun_ = true;
+        for (QWidget* window :
+             {static_cast<QWidget*>(tipWindow_.data()), static_cast<QWidget*>(aboutWindow_.data()),
+              static_cast<QWidget*>(this)}) {
+            if (window != nullptr) {
+                window->hide();
+            }
+        }
         if (btnStartStop_->text() != QStringLiteral("Start")) {
             crawl_->btnStartStop_Click();
         }

@@ -1,8 +1,8 @@
 // The main window: start and base URL, Start/Stop, Report, Tips and About, the option boxes, the
 // excluded extensions, time-out and depth, the three result lists with their counters, the
-// document line and the browser pane. It is the crawl's front end: the crawl reads and writes
-// these widgets through CrawlFrontEnd and runs inside the Start button's click, serving the
-// window's events while it waits.
+// document line, the browser pane and the status line. It is the crawl's front end: the crawl reads
+// and writes these widgets through CrawlFrontEnd and runs inside the Start button's click, serving
+// the window's events while it waits.
 #pragma once
 
 #include <QPointer>
@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "ui/about_window.h"
 #include "ui/qt_wait.h"
+#include "ui/result_list.h"
 #include "ui/tip_window.h"
 
 class QCheckBox;
@@ -26,10 +27,12 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QShortcut;
 
 namespace quill::ui {
 
 class BrowserPane;
+class RunStatusBar;
 
 // What the window is built with.
 struct MainFormParts {
@@ -59,6 +62,8 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
 
     void SetReportPathChooser(ReportPathChooser chooser) { chooseReportPath_ = std::move(chooser); }
     void SetMessageBox(MessageBoxFn messageBox) { messageBox_ = std::move(messageBox); }
+    // What opens a result's URL in the desktop's web browser.
+    void SetUrlOpener(const UrlOpener& opener);
 
     // Event handlers.
     void Form_Load();
@@ -91,9 +96,12 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     void ClearList(ListControl list) override;
     int MaximumDepth() override { return maxDepth_; }
     void ShowRunFailure(const std::string& message) override;
+    void PageWalkStarted(const std::string& pageURL) override;
+    void ShowRunEnd(RunEnd how) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void BuildControls();
@@ -101,9 +109,14 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     void SetFocusOrder();
     void ConnectHandlers();
     void OpenTipsWindow();
+    // Centres a window of ours on this one.
+    void CentreOnThis(QWidget* window) const;
+    // A path typed as the start URL becomes its file: URL.
+    void ResolveStartPath();
+    void ShowPaneCaption();
     // The browser tells the pane about a page only when asked; after a run nobody else asks.
     void FollowBrowserUntilComplete();
-    QListWidget* ResultList(ListControl list) const;
+    ResultList* ResultListOf(ListControl list) const;
     QLabel* CaptionLabel(CaptionControl control) const;
 
     MainFormParts parts_;
@@ -116,6 +129,10 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     QString reportName_ = QStringLiteral("Quillorbane.log");
     int maxDepth_ = 0;
     bool closeAfterRun_ = false;
+    // The tips opened at start-up follow the window to where the window manager first puts it.
+    bool tipsFollowFirstMove_ = false;
+    // Said after the run: why the start URL was left as typed.
+    QString startHint_;
     QPointer<frmTip> tipWindow_;
     QPointer<frmAbout> aboutWindow_;
 
@@ -131,13 +148,13 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     // Results
     QLabel* Label2_;
     QLabel* lblNumSuccessfulLinks_;
-    QListWidget* lstGoodLinks_;
+    ResultList* lstGoodLinks_;
     QLabel* Label4_;
     QLabel* lblNumSkippedLinks_;
-    QListWidget* lstSkippedLinks_;
+    ResultList* lstSkippedLinks_;
     QLabel* Label5_;
     QLabel* lblNumBrokenLinks_;
-    QListWidget* lstBrokenLinks_;
+    ResultList* lstBrokenLinks_;
     // Items to check
     QGroupBox* Frame1_;
     QCheckBox* chkExternal_;
@@ -166,7 +183,10 @@ class MainForm final : public QWidget, public CrawlFrontEnd {
     QLabel* Label10_;
     QLabel* lblDepth_;
     QLabel* lblDocTitle_;
+    QLabel* lblShownPage_;
     BrowserPane* linkBrowser_;
+    RunStatusBar* statusBar_;
+    QShortcut* stopKey_;
 };
 
 }  // namespace quill::ui

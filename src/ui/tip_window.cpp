@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
 
 #include "ui/tips_setting.h"
@@ -126,7 +127,22 @@ bool frmTip::Form_Load() {
     if (!LoadTips(tipsFilePath_)) {
         lblTipText_->setText(NotFoundText());
     }
+    FitLongestTip();
     return true;
+}
+
+void frmTip::FitLongestTip() {
+    const QFontMetrics metrics = lblTipText_->fontMetrics();
+    // About forty characters a line, however large the font.
+    const int width = std::max(217, metrics.averageCharWidth() * 40);
+    int height = 109;
+    for (const QString& tip : tips_ + QStringList{NotFoundText()}) {
+        height = std::max(
+            height,
+            metrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, tip).height() +
+                metrics.lineSpacing() / 2);
+    }
+    lblTipText_->setMinimumSize(width, height);
 }
 
 bool frmTip::LoadTips(const QString& path) {

@@ -41,6 +41,9 @@ class frmTip : public QDialog {
     bool ShowAtStartupChecked() const;
 
   private:
+    // Makes the tip area high enough for the longest tip (or the not-found text) at the font in
+    // use, so no tip loses its last lines.
+    void FitLongestTip();
     void cmdNextTip_Click();
     void cmdOK_Click();
     void chkLoadTipsAtStartup_Click();

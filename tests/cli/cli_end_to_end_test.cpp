@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_process.h"
-#include "cli/start_location.h"
+#include "platform/start_location.h"
 #include "support/loopback_http_server.h"
 
 namespace quill::cli {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "cli/cli_process.h"
-#include "cli/start_location.h"
+#include "platform/start_location.h"
 
 #ifndef QUILL_SAMPLE_SITE
 #error "QUILL_SAMPLE_SITE must name examples/site"

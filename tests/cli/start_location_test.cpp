@@ -1,5 +1,5 @@
 // The start argument: URLs pass unchanged, paths of files and directories become file: URLs.
-#include "cli/start_location.h"
+#include "platform/start_location.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

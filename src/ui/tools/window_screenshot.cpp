@@ -1,6 +1,8 @@
 // quillorbane-screenshot: crawls a site from the main window on the live components and saves a
 // picture of the window once the run is over. Used to make the README's screenshot; keeps its
-// settings in a temporary directory, so the user's own settings are never read or written.
+// settings in a temporary directory, so the user's own settings are never read or written. Given a
+// number of seconds, it also takes a picture that far into the run (OUTPUT-running.png), then
+// presses Escape to stop the run.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
@@ -17,8 +19,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillorbane"));
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 3) {
-        QTextStream(stderr) << "usage: quillorbane-screenshot START-URL OUTPUT.png\n";
+    if (arguments.size() != 3 && arguments.size() != 4) {
+        QTextStream(stderr) << "usage: quillorbane-screenshot START-URL OUTPUT.png [SECONDS]\n";
         return 2;
     }
 
@@ -38,6 +40,14 @@ int main(int argc, char** argv) {
     window.Form_Load();
     window.findChild<QLineEdit*>(QStringLiteral("txtStartURL"))->setText(arguments.at(1));
 
+    if (arguments.size() == 4) {
+        QTimer::singleShot(arguments.at(3).toDouble() * 1000, &window, [&] {
+            QString running = arguments.at(2);
+            running.replace(QStringLiteral(".png"), QStringLiteral("-running.png"));
+            window.grab().save(running);
+            window.findChild<QPushButton*>(QStringLiteral("btnStartStop"))->click();
+        });
+    }
     QTimer::singleShot(0, &window, [&] {
         window.findChild<QPushButton*>(QStringLiteral("btnStartStop"))->click();
         // Let the window settle after the run, then take its picture.

@@ -1,10 +1,11 @@
-// Turns the start argument of the command line into the start URL: a URL stays as it is, the path
-// of an existing file or directory becomes a file: URL, so `quillorbane-cli site/` just works.
+// Turns what the user gives as the start (a command-line argument, the window's Start URL box) into
+// the start URL: a URL stays as it is, the path of an existing file or directory becomes a file:
+// URL, so `quillorbane-cli site/` and a path typed into the window just work.
 #pragma once
 
 #include <string>
 
-namespace quill::cli {
+namespace quill {
 
 struct StartLocation {
     std::string url;
@@ -23,4 +24,4 @@ StartLocation ResolveStartLocation(const std::string& argument);
 // The file: URL of an absolute path, percent-encoded by libcurl's URL API.
 StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath);
 
-}  // namespace quill::cli
+}  // namespace quill

@@ -1,11 +1,11 @@
-#include "cli/start_location.h"
+#include "platform/start_location.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "platform/curl_url.h"
 
-namespace quill::cli {
+namespace quill {
 
 namespace fs = std::filesystem;
 
@@ -86,4 +86,4 @@ StartLocation ResolveStartLocation(const std::string& argument) {
     return FileUrlFromAbsolutePath(directory);
 }
 
-}  // namespace quill::cli
+}  // namespace quill
