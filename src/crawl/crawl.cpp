@@ -9,6 +9,7 @@
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
 #include "platform/ascii.h"
+#include "platform/large_stack.h"
 #include "probe/url_checker.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
@@ -125,8 +126,10 @@ void Crawl::RunCrawl() {
             services_.lookAhead->RunStarted(state_.startURL, CurrentWalkSettings());
         }
 
-        // The whole crawl happens inside this call; the start page is recorded last.
-        const bool good = VisitPage(state_.startURL, true, loadTime);
+        // The whole crawl happens inside this call, on a stack that grows with the walk's depth;
+        // the start page is recorded last.
+        bool good = false;
+        platform::RunOnLargeStack([&] { good = VisitPage(state_.startURL, true, loadTime); });
         RecordLinkResult(frontEnd_.Text(TextControl::txtStartURL), "",
                          good ? kLinkValid : kLinkBroken, loadTime);
     } catch (...) {

@@ -15,13 +15,13 @@ namespace quill::platform {
 
 // Raised when a walker reads a property the element does not have.
 class MissingProperty : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Tells an image's size in bytes, as text ("-1" when it cannot be had).
 class FileSizeSource {
-public:
+  public:
     virtual ~FileSizeSource() = default;
     virtual std::string FileSizeOf(const std::string& absoluteUrl) = 0;
 };
@@ -84,7 +84,7 @@ struct FrameElement {
 };
 
 class Document {
-public:
+  public:
     // A document that is not HTML (an image, a PDF...): no title, no collections.
     static std::shared_ptr<const Document> NotHtml(std::string url);
 
@@ -96,8 +96,7 @@ public:
     bool HasElementWithId(const std::string& id) const { return ids.count(id) > 0; }
 
     bool isHtml = true;
-    std::string url;   // the address the document was loaded from
-    std::string html;  // the page as UTF-8 text, for display
+    std::string url;  // the address the document was loaded from
     std::string title;
     std::vector<ImageElement> images;
     std::vector<AppletElement> applets;

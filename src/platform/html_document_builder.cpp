@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -22,8 +23,11 @@ constexpr std::size_t kSmallestRetry = 4096;
 constexpr std::size_t kCutOuterHtml = 256;
 
 // ---------------------------------------------------------------------------------------------
-// The parser's memory, kept in one list so a parse can be abandoned at any point and its whole
-// tree freed without walking it (the parser's own teardown recurses once per nesting level).
+// The parser's memory. Its many small pieces (nodes, attributes, short strings) are carved from
+// large chunks with an 8-byte size word each and reused by size when freed; larger pieces get
+// their own block in a list. A parse can so be abandoned at any point and its whole tree freed
+// without walking it (the parser's own teardown recurses once per nesting level), and a tree costs
+// little more than the parser asks for.
 
 class ParserMemory {
   public:
@@ -37,14 +41,21 @@ class ParserMemory {
     ParserMemory& operator=(const ParserMemory&) = delete;
 
     void FreeAll() {
-        Block* block = anchor_.next;
+        Large* block = anchor_.next;
         while (block != &anchor_) {
-            Block* next = block->next;
+            Large* next = block->next;
             std::free(block);
             block = next;
         }
         anchor_.prev = &anchor_;
         anchor_.next = &anchor_;
+        while (chunks_ != nullptr) {
+            Chunk* previous = chunks_->previous;
+            std::free(chunks_);
+            chunks_ = previous;
+        }
+        chunkUsed_ = kChunkBytes;
+        std::fill(std::begin(freeLists_), std::end(freeLists_), nullptr);
         live_ = 0;
         total_ = 0;
     }
@@ -54,22 +65,14 @@ class ParserMemory {
 
     static void* Allocate(void* userData, std::size_t size) {
         auto& memory = *static_cast<ParserMemory*>(userData);
-        if (size > memory.liveLimit_ - std::min(memory.live_, memory.liveLimit_) ||
-            size > memory.totalLimit_ - std::min(memory.total_, memory.totalLimit_)) {
+        const std::size_t rounded = (std::max<std::size_t>(size, 1) + kWord - 1) / kWord * kWord;
+        if (rounded > memory.liveLimit_ - std::min(memory.live_, memory.liveLimit_) ||
+            rounded > memory.totalLimit_ - std::min(memory.total_, memory.totalLimit_)) {
             std::longjmp(*memory.escape, 1);
         }
-        auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-        if (block == nullptr) {
-            std::longjmp(*memory.escape, 1);
-        }
-        block->size = size;
-        block->prev = memory.anchor_.prev;
-        block->next = &memory.anchor_;
-        memory.anchor_.prev->next = block;
-        memory.anchor_.prev = block;
-        memory.live_ += size;
-        memory.total_ += size;
-        return block + 1;
+        memory.live_ += rounded;
+        memory.total_ += rounded;
+        return rounded <= kSmallest ? memory.AllocateSmall(rounded) : memory.AllocateLarge(rounded);
     }
 
     static void Deallocate(void* userData, void* pointer) {
@@ -77,21 +80,75 @@ class ParserMemory {
             return;
         }
         auto& memory = *static_cast<ParserMemory*>(userData);
-        Block* block = static_cast<Block*>(pointer) - 1;
+        auto* word = static_cast<std::size_t*>(pointer) - 1;
+        const std::size_t size = *word;
+        memory.live_ -= size;
+        if (size <= kSmallest) {
+            // The freed piece heads its size's list; its first word links to the next.
+            void** piece = static_cast<void**>(pointer);
+            *piece = memory.freeLists_[size / kWord];
+            memory.freeLists_[size / kWord] = piece;
+            return;
+        }
+        Large* block = reinterpret_cast<Large*>(word) - 1;
         block->prev->next = block->next;
         block->next->prev = block->prev;
-        memory.live_ -= block->size;
         std::free(block);
     }
 
   private:
-    struct alignas(16) Block {
-        Block* prev;
-        Block* next;
-        std::size_t size;
+    static constexpr std::size_t kWord = sizeof(std::size_t);
+    static constexpr std::size_t kSmallest = 256;  // pieces up to this size come from chunks
+    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+    struct Chunk {
+        Chunk* previous;
+    };
+    struct Large {
+        Large* prev;
+        Large* next;
     };
 
-    Block anchor_{};
+    void* AllocateSmall(std::size_t size) {
+        void*& head = freeLists_[size / kWord];
+        if (head != nullptr) {
+            void* piece = head;
+            head = *static_cast<void**>(piece);
+            return piece;
+        }
+        if (chunkUsed_ + kWord + size > kChunkBytes) {
+            auto* chunk = static_cast<Chunk*>(std::malloc(kChunkBytes));
+            if (chunk == nullptr) {
+                std::longjmp(*escape, 1);
+            }
+            chunk->previous = chunks_;
+            chunks_ = chunk;
+            chunkUsed_ = kWord * 2;  // the link to the previous chunk, padded
+        }
+        auto* word = reinterpret_cast<std::size_t*>(reinterpret_cast<char*>(chunks_) + chunkUsed_);
+        chunkUsed_ += kWord + size;
+        *word = size;
+        return word + 1;
+    }
+
+    void* AllocateLarge(std::size_t size) {
+        auto* block = static_cast<Large*>(std::malloc(sizeof(Large) + kWord + size));
+        if (block == nullptr) {
+            std::longjmp(*escape, 1);
+        }
+        block->prev = anchor_.prev;
+        block->next = &anchor_;
+        anchor_.prev->next = block;
+        anchor_.prev = block;
+        auto* word = reinterpret_cast<std::size_t*>(block + 1);
+        *word = size;
+        return word + 1;
+    }
+
+    Large anchor_{};
+    Chunk* chunks_ = nullptr;
+    std::size_t chunkUsed_ = kChunkBytes;
+    void* freeLists_[kSmallest / kWord + 1] = {};
     std::size_t live_ = 0;
     std::size_t total_ = 0;
     const std::size_t liveLimit_;
@@ -603,23 +660,25 @@ Document BuildHtmlDocument(std::string html, std::string url,
                            const HtmlBuildLimits& limits) {
     Document document;
     document.url = std::move(url);
-    document.html = std::move(html);
 
-    std::string parsed = document.html;
-    LimitHtmlNesting(parsed, ScaledToPage(limits.nesting, parsed.size()));
+    // Over-deep tags are turned into text in place: the outerHTML of elements around them shows
+    // that text, and the page is held once.
+    LimitHtmlNesting(html, ScaledToPage(limits.nesting, html.size()));
 
-    std::size_t length = parsed.size();
+    const std::size_t outerBudget =
+        limits.outerHtmlBytes != 0 ? limits.outerHtmlBytes : 16 * kMiB + 2 * html.size();
+    std::optional<std::string> baseHref;
+    std::vector<bool> imageHasSrc;
+    std::size_t length = html.size();
     for (;;) {
         const std::size_t liveLimit = ParserMemoryLimit(limits, length);
         ParserMemory memory(liveLimit, liveLimit * 4);
-        GumboOutput* output = ParseWithin(memory, parsed.data(), length);
+        GumboOutput* output = ParseWithin(memory, html.data(), length);
         if (output != nullptr) {
-            const std::size_t outerBudget = limits.outerHtmlBytes != 0
-                                                ? limits.outerHtmlBytes
-                                                : 16 * kMiB + 2 * document.html.size();
-            TreeCollector collector(document.html, document, outerBudget);
+            TreeCollector collector(html, document, outerBudget);
             collector.Walk(output->document);
-            ResolveReferences(document, collector.BaseHref(), collector.ImageHasSrc());
+            baseHref = collector.BaseHref();
+            imageHasSrc = collector.ImageHasSrc();
             break;  // the parser's memory is freed with `memory`, never by walking the tree
         }
         memory.FreeAll();
@@ -628,6 +687,9 @@ Document BuildHtmlDocument(std::string html, std::string url,
         }
         length /= 2;
     }
+    // The page and the parser's tree are gone before the references are made absolute.
+    std::string().swap(html);
+    ResolveReferences(document, baseHref, imageHasSrc);
     for (ImageElement& image : document.images) {
         image.sizeSource = sizeSource;
     }

@@ -93,6 +93,8 @@ class BrowserPageLoad final : public PageLoad {
         bool offline = false;
         int timeoutSeconds = 60;
         std::shared_ptr<FileSizeSource> sizes;
+        // Keep the page's text for a front end that shows it.
+        bool keepHtml = false;
     };
 
     BrowserPageLoad(TransferEngine& engine, const Clock& clock, std::string url, Settings settings)
@@ -148,6 +150,8 @@ class BrowserPageLoad final : public PageLoad {
     Phase CurrentPhase() const { return phase_; }
     // "" until the load commits.
     const std::string& Location() const { return location_; }
+    // The text of the page built last, when kept; "" for a document that is not HTML.
+    const std::string& Html() const { return html_; }
 
     void Advance() {
         if (phase_ == Phase::Requesting) {
@@ -164,7 +168,9 @@ class BrowserPageLoad final : public PageLoad {
         }
         if (phase_ == Phase::Committed && transfer_->Finished()) {
             // A body cut short (the connection dropped, the time ran out) is shown as it came.
-            document_ = BuildFromBody(transfer_->Body());
+            std::string html = DecodeHtml(transfer_->Body(), contentType_);
+            Abandon();  // the engine's copy of the body goes before the page is parsed
+            document_ = Build(std::move(html), location_);
             End();
         }
     }
@@ -227,11 +233,14 @@ class BrowserPageLoad final : public PageLoad {
         transfer_.reset();
     }
 
-    std::shared_ptr<const Document> BuildFromBody(const std::string& body) const {
+    std::shared_ptr<const Document> BuildFromBody(const std::string& body) {
         return Build(DecodeHtml(body, contentType_), location_);
     }
 
-    std::shared_ptr<const Document> Build(std::string html, std::string url) const {
+    std::shared_ptr<const Document> Build(std::string html, std::string url) {
+        if (settings_.keepHtml) {
+            html_ = html;
+        }
         return std::make_shared<const Document>(
             BuildHtmlDocument(std::move(html), std::move(url), settings_.sizes));
     }
@@ -247,6 +256,7 @@ class BrowserPageLoad final : public PageLoad {
     std::string contentType_;
     std::shared_ptr<const Document> document_;
     std::size_t documentBodySize_ = 0;
+    std::string html_;
 };
 
 WebBrowser::WebBrowser(TransferEngine& engine) : WebBrowser(engine, systemClock_) {}
@@ -278,8 +288,10 @@ void WebBrowser::SetObserver(BrowserObserver* observer) {
     observer_ = observer;
 }
 
-std::shared_ptr<BrowserPageLoad> WebBrowser::StartLoad(const std::string& url) const {
+std::shared_ptr<BrowserPageLoad> WebBrowser::StartLoad(const std::string& url,
+                                                       bool keepHtml) const {
     BrowserPageLoad::Settings settings;
+    settings.keepHtml = keepHtml;
     settings.offline = offline_;
     settings.timeoutSeconds = loadTimeoutSeconds_;
     settings.sizes = sizes_;
@@ -287,7 +299,7 @@ std::shared_ptr<BrowserPageLoad> WebBrowser::StartLoad(const std::string& url) c
 }
 
 void WebBrowser::Navigate(const std::string& url) {
-    current_ = StartLoad(url);  // the load it replaces is abandoned
+    current_ = StartLoad(url, observer_ != nullptr);  // the load it replaces is abandoned
     currentCommitted_ = false;
     readyState_ = kReadyStateLoading;
 }
@@ -311,7 +323,7 @@ std::shared_ptr<const Document> WebBrowser::GetDocument() {
 }
 
 std::shared_ptr<PageLoad> WebBrowser::Load(const std::string& url) {
-    return StartLoad(url);
+    return StartLoad(url, false);
 }
 
 void WebBrowser::Update() {
@@ -329,8 +341,10 @@ void WebBrowser::Update() {
         readyState_ = kReadyStateInteractive;
         tellCommitted = true;
     }
+    std::string html;
     if (phase == BrowserPageLoad::Phase::Complete) {
         document_ = current_->CurrentDocument();
+        html = current_->Html();
         readyState_ = kReadyStateComplete;
         current_.reset();
         currentCommitted_ = false;
@@ -339,12 +353,11 @@ void WebBrowser::Update() {
     updating_ = false;
     // Told last: the observer may ask the browser anything, even navigate elsewhere.
     const std::string location = location_;
-    const std::shared_ptr<const Document> document = document_;
     if (observer_ != nullptr && tellCommitted) {
         observer_->LoadCommitted(location);
     }
     if (observer_ != nullptr && tellCompleted) {
-        observer_->LoadCompleted(location, document->html);
+        observer_->LoadCompleted(location, html);
     }
 }
 

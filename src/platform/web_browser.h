@@ -59,7 +59,8 @@ class WebBrowser final : public Browser, public PageLoader {
     std::shared_ptr<PageLoad> Load(const std::string& url) override;
 
   private:
-    std::shared_ptr<BrowserPageLoad> StartLoad(const std::string& url) const;
+    // keepHtml: the page's text is kept for the observer.
+    std::shared_ptr<BrowserPageLoad> StartLoad(const std::string& url, bool keepHtml) const;
     // Takes note of the current load's progress and tells the observer.
     void Update();
 

@@ -2,6 +2,7 @@
 // probe: the three lists, the counts, the registry and the report file, line by line.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -159,6 +160,57 @@ TEST_F(CrawlSiteTest, SiteOnDiskIsCrawledFromAFileURL) {
     site.ServePage("/n/index.html", "<a href=\"" + base + "index.html\">disk</a>");
     Run(site.Url("/n/index.html"), site.Url("/n/"));
     EXPECT_FALSE(live.Engine().FileAccess());
+}
+
+// A chain of pages on disk, each linking to the next, walked from a thread whose own stack holds
+// a small part of the recursion: the walk's depth is bounded by memory, not by that stack.
+TEST(CrawlDepthTest, ChainDeeperThanTheThreadsStackIsWalkedToItsEnd) {
+    constexpr int kDepth = 5000;
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("quill-chain-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(dir);
+    for (int i = 1; i <= kDepth; ++i) {
+        std::ofstream page(dir / ("p" + std::to_string(i) + ".html"));
+        if (i < kDepth) {
+            page << "<a href=\"p" << i + 1 << ".html\" alt=\"x\">next</a>";
+        }
+    }
+    const std::string base = "file://" + dir.string() + "/";
+
+    struct Walk {
+        LookAheadSettings noLookAhead{.enabled = false};
+        LiveComponents live{noLookAhead};
+        PollingSleeper sleeper;
+        platform::NoEventPump pump;
+        FakeFrontEnd frontEnd;
+        Crawl crawl{frontEnd, live.Services(sleeper, pump)};
+    } walk;
+    walk.frontEnd.texts[TextControl::txtTmOut] = "32767";
+    walk.frontEnd.texts[TextControl::txtStartURL] = base + "p1.html";
+    walk.frontEnd.texts[TextControl::txtBaseURL] = base;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, std::size_t{256} * 1024);
+    pthread_t walker;
+    auto run = [](void* walking) -> void* {
+        static_cast<Walk*>(walking)->crawl.btnStartStop_Click();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&walker, &attributes, run, &walk), 0);
+    pthread_join(walker, nullptr);
+    pthread_attr_destroy(&attributes);
+    std::filesystem::remove_all(dir);
+
+    EXPECT_THAT(walk.frontEnd.failures, IsEmpty());
+    const std::vector<std::string> valid = ValidKeys();
+    ASSERT_EQ(valid.size(), std::size_t{kDepth});
+    EXPECT_EQ(valid.front(), base + "p" + std::to_string(kDepth) + ".html");  // deepest first
+    EXPECT_EQ(valid.back(), base + "p1.html");
+    EXPECT_THAT(walk.frontEnd.Logged("lblDepth=" + std::to_string(kDepth)), testing::SizeIs(1));
+    EXPECT_THAT(OpenPages(), IsEmpty());
+    EXPECT_EQ(walk.crawl.State().currentDepth, 0);
 }
 
 // --- the generated site --------------------------------------------------------------------

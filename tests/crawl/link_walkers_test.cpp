@@ -64,16 +64,6 @@ TEST_F(LinkWalkersTest, VisitModesDecideFollowCheckOrSkip) {
     EXPECT_EQ(LinkStatistics::ValidLinks().At("http://other/x.html"), 0);
 }
 
-TEST_F(LinkWalkersTest, FollowedLinkIsWalkedBeforeTheNextLink) {
-    rig.Page(kStart, DocumentBuilder(kStart).Link(kP1).Link(kP2).Build());
-    rig.Page(kP1, DocumentBuilder(kP1).Image("http://site/dir/a.png").Build());
-    rig.Page(kP2, DocumentBuilder(kP2).Build());
-    rig.File("http://site/dir/a.png");
-    rig.Run(kStart);
-    EXPECT_THAT(RecordingOrder(rig.frontEnd),
-                ElementsAre(Valid("http://site/dir/a.png"), Valid(kP1), Valid(kP2), Valid(kStart)));
-}
-
 TEST_F(LinkWalkersTest, EveryNewLinkGetsTheAnchorAdviceWhateverItsOutcome) {
     rig.Page(kStart, DocumentBuilder(kStart)
                          .Link("mailto:me@site", "<a href=mailto:me@site>x</a>")
