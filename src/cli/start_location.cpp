@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "crawl/verdict_reasons.h"
+
 namespace quill::cli {
 
 namespace fs = std::filesystem;
@@ -19,27 +21,27 @@ struct CurlStringDeleter {
     void operator()(char* text) const { curl_free(text); }
 };
 
-bool IsSchemeChar(char c, bool first) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (first) {
-        return letter;
+// Why a URL cannot start a crawl: a scheme the crawl does not follow, or text libcurl cannot
+// parse as a URL; "" when it can.
+std::string CrawlProblem(const std::string& url) {
+    if (const std::string problem = StartURLProblem(url); !problem.empty()) {
+        return "'" + url + "': " + problem;
     }
-    return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    std::unique_ptr<CURLU, UrlHandleDeleter> handle(curl_url());
+    if (!handle) {
+        return "out of memory";
+    }
+    const CURLUcode rc = curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0);
+    if (rc != CURLUE_OK) {
+        return "'" + url + "' is not a URL that can be crawled: " + curl_url_strerror(rc);
+    }
+    return "";
 }
 
 }  // namespace
 
 bool HasUrlScheme(const std::string& text) {
-    const auto colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) {
-        return false;
-    }
-    for (std::size_t i = 0; i < colon; ++i) {
-        if (!IsSchemeChar(text[i], i == 0)) {
-            return false;
-        }
-    }
-    return true;
+    return !UrlScheme(text).empty();
 }
 
 StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath) {
@@ -66,6 +68,9 @@ StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath) {
 StartLocation ResolveStartLocation(const std::string& argument) {
     std::error_code ec;
     if (HasUrlScheme(argument)) {
+        if (std::string problem = CrawlProblem(argument); !problem.empty()) {
+            return {"", std::move(problem)};
+        }
         return {argument, ""};
     }
     if (!fs::exists(argument, ec)) {

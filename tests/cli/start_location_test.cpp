@@ -1,4 +1,5 @@
-// The start argument: URLs pass unchanged, paths of files and directories become file: URLs.
+// The start argument: crawlable URLs pass unchanged, paths of files and directories become file:
+// URLs. (Start URLs that cannot be crawled are usage errors: cli_end_to_end_test.)
 #include "cli/start_location.h"
 
 #include <gtest/gtest.h>
@@ -12,77 +13,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class StartLocationOnDisk : public testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quill-start-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(root_); }
+TEST(StartLocation, PathsOnDiskBecomeFileUrlsAndUrlsPassUnchanged) {
+    std::string pattern = (fs::temp_directory_path() / "quill-start-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path root = pattern;
+    const std::string dir = "file://" + root.string();
+    const auto touch = [](const fs::path& path) { std::ofstream(path) << "<title>x</title>"; };
 
-    void Touch(const fs::path& path) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "<title>x</title>";
-    }
-
-    fs::path root_;
-};
-
-TEST(StartLocation, UrlsPassUnchanged) {
-    for (const std::string url : {"http://site/index.html", "file:///srv/site/", "about:blank",
-                                  "HTTP://Site/", "ftp://h/a.zip", "mailto:someone@x.example"}) {
-        const StartLocation start = ResolveStartLocation(url);
-        EXPECT_EQ(start.url, url);
-        EXPECT_EQ(start.error, "");
-    }
-}
-
-TEST(StartLocation, TextWithoutSchemeNamingNothingOnDiskIsAnError) {
-    const StartLocation start = ResolveStartLocation("no-such-page-here.html");
-    EXPECT_EQ(start.url, "");
-    EXPECT_EQ(start.error,
-              "'no-such-page-here.html' is neither a URL (such as http://host/page.html) nor an "
-              "existing file or directory");
-}
-
-TEST(StartLocation, SchemeTest) {
-    for (const char* text : {"http://x", "svn+ssh://x", "about:blank"}) {
-        EXPECT_TRUE(HasUrlScheme(text)) << text;
-    }
-    for (const char* text : {"site/index.html", ":x", "./a:b.html", "1http://x"}) {
-        EXPECT_FALSE(HasUrlScheme(text)) << text;
-    }
-}
-
-TEST_F(StartLocationOnDisk, AbsoluteFileBecomesFileUrl) {
-    Touch(root_ / "page.html");
-    EXPECT_EQ(ResolveStartLocation((root_ / "page.html").string()).url,
-              "file://" + (root_ / "page.html").string());
-}
-
-TEST_F(StartLocationOnDisk, RelativePathIsMadeAbsoluteAndTidy) {
-    Touch(root_ / "sub" / "page.html");
-    const fs::path previous = fs::current_path();
-    fs::current_path(root_);
-    const StartLocation start = ResolveStartLocation("./sub/../sub/page.html");
-    fs::current_path(previous);
-    EXPECT_EQ(start.url, "file://" + (root_ / "sub" / "page.html").string());
-}
-
-TEST_F(StartLocationOnDisk, DirectoryStandsForItsIndexHtmlThenIndexHtmThenItself) {
-    const std::string dir = "file://" + root_.string();
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/");
-    Touch(root_ / "index.htm");
-    EXPECT_EQ(ResolveStartLocation(root_.string() + "/").url, dir + "/index.htm");
-    Touch(root_ / "index.html");
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/index.html");
-}
-
-TEST_F(StartLocationOnDisk, CharactersOutsideUrlsArePercentEncoded) {
-    Touch(root_ / "a b#c%.html");
-    EXPECT_EQ(ResolveStartLocation((root_ / "a b#c%.html").string()).url,
-              "file://" + root_.string() + "/a%20b%23c%25.html");
+    EXPECT_EQ(ResolveStartLocation(root.string()).url, dir + "/");
+    touch(root / "index.htm");
+    EXPECT_EQ(ResolveStartLocation(root.string() + "/").url, dir + "/index.htm");
+    touch(root / "index.html");
+    EXPECT_EQ(ResolveStartLocation(root.string()).url, dir + "/index.html");
+    touch(root / "a b#c%.html");
+    fs::create_directory(root / "sub");
+    EXPECT_EQ(ResolveStartLocation((root / "sub" / ".." / "a b#c%.html").string()).url,
+              dir + "/a%20b%23c%25.html");
+    fs::remove_all(root);
+    EXPECT_EQ(ResolveStartLocation("HTTPS://Site/a%20b").url, "HTTPS://Site/a%20b");
 }
 
 }  // namespace
