@@ -355,7 +355,8 @@ Options:
   --no-default-excludes start without the default extensions
   --skip REGEX          URLs in which REGEX (ECMAScript) matches anywhere are
                         listed as skipped and never requested; repeatable.
-                        Unlike --exclude, which still checks a URL
+                        Unlike --exclude, which checks a URL but does not
+                        walk it
   --user-agent TEXT     the User-Agent sent with every request
   --header "Name: value"
                         sent with every request to the start URL's host and
