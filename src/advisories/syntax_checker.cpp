@@ -83,8 +83,12 @@ void WriteAdvisoryReport(std::ostream& file) {
     }
 }
 
-void ClearAdvisoriesForTesting() {
+void ResetAdvisories() {
     Store().clear();
+}
+
+void ClearAdvisoriesForTesting() {
+    ResetAdvisories();
 }
 
 }  // namespace quill::SyntaxChecker

@@ -1,5 +1,5 @@
 // Markup advisories: advice on images (alt text, size attributes, bulk) and anchors (ALT text),
-// kept in a store that lives for the whole program and is written as the report's last section.
+// kept in a store that holds one crawl run's advice and is written as the report's last section.
 #pragma once
 
 #include <ostream>
@@ -23,6 +23,8 @@ void CheckAnchorMarkup(const platform::LinkElement& link, const std::string& url
                        const std::string& pageUrl);
 
 const std::vector<Advisory>& Advisories();
+// Empties the store; every Start does, with the link registry, so a report describes one run.
+void ResetAdvisories();
 
 // Writes the advisory section of the report; nothing at all when the store is empty.
 void WriteAdvisoryReport(std::ostream& file);

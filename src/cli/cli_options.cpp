@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <regex>
 
 #include "crawl/live_services.h"
 
@@ -50,7 +51,42 @@ bool& FlagField(CliOptions& options, Flag flag) {
 bool IsValueOption(const std::string& name) {
     return name == "--base" || name == "--timeout" || name == "--max-depth" ||
            name == "--exclude" || name == "--report" || name == "--connections" ||
-           name == "--connections-per-host";
+           name == "--connections-per-host" || name == "--skip" || name == "--user-agent" ||
+           name == "--header";
+}
+
+// ".zip", ".tar.gz": a dot, then letters and digits (more dots between them allowed).
+bool LooksLikeExtension(const std::string& value) {
+    if (value.size() < 2 || value[0] != '.' || value.back() == '.') {
+        return false;
+    }
+    for (const char c : value) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasLineBreak(const std::string& value) {
+    return value.find_first_of("\r\n") != std::string::npos;
+}
+
+// A header line "Name: value": a name of visible characters without blanks, then a colon.
+bool IsHeaderLine(const std::string& value) {
+    const std::size_t colon = value.find(':');
+    if (colon == 0 || colon == std::string::npos || HasLineBreak(value)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < colon; ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c <= 0x20 || c >= 0x7F) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A whole number from `minimum` up that fits an int; otherwise the message for the user.
@@ -176,6 +212,30 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 }
                 explicitExclusions.push_back(value);
                 exclusionsGiven = true;
+                if (!LooksLikeExtension(value)) {
+                    parsed.warnings.push_back(
+                        "--exclude '" + value +
+                        "' does not look like an extension such as .zip: every URL that ends "
+                        "in it is checked but not walked (to leave URLs alone, use --skip)");
+                }
+            } else if (name == "--skip") {
+                try {
+                    const std::regex pattern(value, std::regex::ECMAScript);
+                } catch (const std::regex_error& e) {
+                    return UsageError("--skip needs a regular expression, got '" + value +
+                                      "': " + e.what());
+                }
+                options.skipPatterns.push_back(value);
+            } else if (name == "--user-agent") {
+                if (value.empty() || HasLineBreak(value)) {
+                    return UsageError("--user-agent needs one line of text, got '" + value + "'");
+                }
+                options.userAgent = value;
+            } else if (name == "--header") {
+                if (!IsHeaderLine(value)) {
+                    return UsageError("--header needs \"Name: value\", got '" + value + "'");
+                }
+                options.headers.push_back(value);
             } else if (name == "--connections" || name == "--connections-per-host") {
                 const auto count = ReadCount(name, value, 1, "", error);
                 if (!count) {
@@ -192,6 +252,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
 
+        if (name == "--quiet" || name == "-q") {
+            if (inlineValue) {
+                return UsageError(name + " takes no value, got '" + arg + "'");
+            }
+            options.quiet = true;
+            continue;
+        }
         if (name == "--no-lookahead") {
             if (inlineValue) {
                 return UsageError(name + " takes no value, got '" + arg + "'");
@@ -244,7 +311,7 @@ that lie under the base URL, recursively.
 
 START_URL is an http:, https: or file: URL. The path of an existing file or
 directory may be given instead; it becomes a file: URL (a directory stands for
-its index.html or index.htm when it has one).
+its index.html or index.htm when it has one). Any other start is refused.
 
 Options:
   --base URL            only pages under URL are walked (default: START_URL up
@@ -265,6 +332,15 @@ Options:
                         repeatable; replaces the defaults .zip .ram .tar .exe
                         .c .cpp .h .cdf .pdf
   --no-default-excludes start without the default extensions
+  --skip REGEX          URLs in which REGEX (ECMAScript) matches anywhere are
+                        listed as skipped and never requested; repeatable.
+                        Unlike --exclude, which checks a URL but does not
+                        walk it
+  --user-agent TEXT     the User-Agent sent with every request
+  --header "Name: value"
+                        sent with every request to the start URL's host and
+                        port only, never to other hosts; repeatable
+  -q, --quiet           print only the broken links and a summary line
   --report FILE         write the report file (every verdict with its load
                         time and referrer, then the markup advisories)
   --no-lookahead        make every request only when the crawl comes to it,
@@ -277,14 +353,18 @@ Options:
   --version             show the version and exit
 
 Output: the successful, skipped and broken links, each list sorted, with the
-page that referred to each skipped or broken link after " <- ", then the number
-of markup advisories. A progress line is shown on stderr when it is a terminal.
-Ctrl-C stops the crawl and still prints the results and writes the report; a
-second Ctrl-C quits at once.
+page that referred to each skipped or broken link after " <- " and why it got
+its verdict in square brackets; further pages that refer to it follow on lines
+of their own. Then the number of markup advisories, and last how the run ended:
+Finished, Stopped or Failed: and why. Control characters in URLs are shown as
+%XX. A progress line is shown on stderr when it is a terminal.
+Ctrl-C, SIGTERM and SIGHUP stop the crawl and still print the results and write
+the report; a second one quits at once.
 
 Exit status: 0 no broken link, 1 broken links found, 2 bad command line,
 3 the report file cannot be written, 4 the crawl ended early on a failure,
-130 stopped by Ctrl-C.
+128 + the signal's number when stopped by one (130 Ctrl-C, 143 SIGTERM,
+129 SIGHUP).
 )";
     const auto fill = [&text](const std::string& placeholder, int value) {
         text.replace(text.find(placeholder), placeholder.size(), std::to_string(value));

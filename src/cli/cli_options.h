@@ -29,6 +29,12 @@ struct CliOptions {
     bool lookAhead = true;
     std::optional<int> connections;
     std::optional<int> connectionsPerHost;
+    // ECMAScript regular expressions: a found URL any of them matches is skipped, not requested.
+    std::vector<std::string> skipPatterns;
+    std::string userAgent;  // empty: the program's own
+    // "Name: value" lines sent with every request to the start URL's host.
+    std::vector<std::string> headers;
+    bool quiet = false;  // only the broken links and a summary line
 };
 
 enum class CliCommand { kCrawl, kHelp, kVersion, kUsageError };
@@ -38,6 +44,8 @@ struct ParsedCommandLine {
     CliOptions options;
     // For kUsageError: one line naming the bad option or value, without the program name.
     std::string error;
+    // Options that are allowed but probably not what the user meant, one line each.
+    std::vector<std::string> warnings;
 };
 
 // args excludes the program name. Options and the start URL may come in any order; "--" ends

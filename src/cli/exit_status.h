@@ -5,17 +5,17 @@
 namespace quill::cli {
 
 enum ExitStatus : int {
-    kExitClean = 0,         // no broken link
-    kExitBrokenLinks = 1,   // broken links found
-    kExitUsage = 2,         // bad command line
-    kExitReport = 3,        // the report file cannot be written
-    kExitRunFailure = 4,    // the crawl ended early on a failure
-    kExitInterrupted = 130  // stopped with Ctrl-C (128 + SIGINT, as the shell reports it)
+    kExitClean = 0,        // no broken link
+    kExitBrokenLinks = 1,  // broken links found
+    kExitUsage = 2,        // bad command line
+    kExitReport = 3,       // the report file cannot be written
+    kExitRunFailure = 4,   // the crawl ended early on a failure
+    kExitSignalBase = 128  // stopped by a signal: 128 + its number, as the shell reports it
 };
 
 struct RunOutcome {
     bool reportFailed = false;
-    bool stoppedByCtrlC = false;
+    int stopSignal = 0;  // the signal that stopped the crawl (SIGINT, SIGTERM, SIGHUP); 0 none
     bool runFailed = false;
     int brokenCount = 0;
 };
@@ -26,8 +26,8 @@ inline ExitStatus ExitStatusFor(const RunOutcome& outcome) {
     if (outcome.reportFailed) {
         return kExitReport;
     }
-    if (outcome.stoppedByCtrlC) {
-        return kExitInterrupted;
+    if (outcome.stopSignal != 0) {
+        return static_cast<ExitStatus>(kExitSignalBase + outcome.stopSignal);
     }
     if (outcome.runFailed) {
         return kExitRunFailure;

@@ -13,15 +13,24 @@ namespace {
 
 // A signal handler can reach nothing but a global, and only one that is lock-free atomic.
 std::atomic<int> interruptCount{0};
+std::atomic<int> firstSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void NoteSignal(int signal) {
+    int none = 0;
+    firstSignal.compare_exchange_strong(none, signal);
+}
+
+extern "C" void OnInterrupt(int signal) {
+    NoteSignal(signal);
     if (interruptCount.fetch_add(1) >= 1) {
         // Leave the terminal on a fresh line, then quit without running anything else.
         const char newline = '\n';
         const ssize_t ignored = ::write(STDERR_FILENO, &newline, 1);
         (void)ignored;
-        ::_exit(130);
+        ::_exit(128 + signal);
     }
 }
 
@@ -34,14 +43,21 @@ void InterruptRequests::InstallHandler() {
     // Calls of other threads go on; a sleep of the crawl's thread ends all the same, since
     // nanosleep is never restarted, so the Stop is seen without delay.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kStopSignals) {
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 int InterruptRequests::Count() {
     return interruptCount.load();
 }
 
-void InterruptRequests::Raise() {
+int InterruptRequests::FirstSignal() {
+    return firstSignal.load();
+}
+
+void InterruptRequests::Raise(int signal) {
+    NoteSignal(signal);
     interruptCount.fetch_add(1);
 }
 
@@ -56,7 +72,9 @@ void InterruptRequests::Take() {
 InterruptsHeldBack::InterruptsHeldBack() {
     sigset_t interrupt;
     sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
+    for (const int signal : kStopSignals) {
+        sigaddset(&interrupt, signal);
+    }
     ::pthread_sigmask(SIG_BLOCK, &interrupt, &previous_);
 }
 

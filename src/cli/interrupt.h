@@ -1,6 +1,6 @@
-// Ctrl-C for the command line: the first one asks the running crawl to stop, as a click on the
-// window's Stop button would; a second one quits at once. The signal handler only counts; the
-// crawl's event pump turns a pending request into the Stop click.
+// Ctrl-C, SIGTERM and SIGHUP for the command line: the first one asks the running crawl to stop, as
+// a click on the window's Stop button would; a second one quits at once. The signal handler only
+// counts; the crawl's event pump turns a pending request into the Stop click.
 #pragma once
 
 #include <signal.h>
@@ -17,12 +17,15 @@ class InterruptRequests {
     // Counts only the requests that come from now on.
     InterruptRequests() : taken_(Count()) {}
 
-    // Installs the SIGINT handler. A second Ctrl-C ends the process with status 130.
+    // Installs the handler for SIGINT, SIGTERM and SIGHUP. A second signal ends the process at
+    // once with status 128 + its number.
     static void InstallHandler();
-    // Ctrl-Cs counted so far, by the handler or by Raise.
+    // Signals counted so far, by the handler or by Raise.
     static int Count();
+    // The first signal counted; 0 before any.
+    static int FirstSignal();
     // Counts one request as the handler does (for tests).
-    static void Raise();
+    static void Raise(int signal = SIGINT);
 
     // True while a request has come that no one has taken yet.
     bool Pending() const;
@@ -33,9 +36,9 @@ class InterruptRequests {
     int taken_;
 };
 
-// While one lives, Ctrl-C is held back from the calling thread, and so from every thread started
-// meanwhile: make the components that run threads of their own under one, so that Ctrl-C always
-// reaches the crawl's thread and cuts its sleep short.
+// While one lives, the stop signals are held back from the calling thread, and so from every thread
+// started meanwhile: make the components that run threads of their own under one, so that Ctrl-C
+// always reaches the crawl's thread and cuts its sleep short.
 class InterruptsHeldBack {
   public:
     InterruptsHeldBack();
@@ -65,8 +68,10 @@ class InterruptPump final : public platform::EventPump {
     InterruptPump(InterruptRequests& requests, std::function<bool()> stopIsOffered);
     void SetStopEntry(std::function<void()> clickStartStop);
     void PumpEvents() override;
-    // True once a Ctrl-C has been turned into a Stop request.
+    // True once a signal has been turned into a Stop request.
     bool Stopped() const { return stopped_; }
+    // The signal that stopped the crawl; 0 when none did.
+    int StopSignal() const { return stopped_ ? InterruptRequests::FirstSignal() : 0; }
 
   private:
     InterruptRequests& requests_;

@@ -4,32 +4,39 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <regex>
+#include <vector>
 
 #include "advisories/syntax_checker.h"
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
-#include "platform/start_location.h"
+#include "cli/printable.h"
 #include "cli/terminal_front_end.h"
 #include "crawl/crawl.h"
 #include "crawl/live_services.h"
 #include "crawl/report_file.h"
+#include "crawl/verdict_reasons.h"
+#include "platform/curl_url.h"
+#include "platform/start_location.h"
 #include "scope/visit_control.h"
 
 namespace {
 
 int Fail(int status, const std::string& message) {
-    std::cerr << "quillorbane-cli: " << message << "\n";
+    std::cerr << "quillorbane-cli: " << quill::cli::Printable(message) << "\n";
     return status;
 }
 
 int UsageFailure(const std::string& message) {
-    std::cerr << "quillorbane-cli: " << message << "\n"
+    std::cerr << "quillorbane-cli: " << quill::cli::Printable(message) << "\n"
               << "Try 'quillorbane-cli --help' for more information.\n";
     return quill::cli::kExitUsage;
 }
@@ -55,6 +62,22 @@ std::string ReportPathProblem(const std::string& path) {
         }
     }
     return std::strerror(errno);
+}
+
+// Why a start URL cannot start a crawl: a scheme the crawl does not follow, or text libcurl cannot
+// parse as a URL; "" when it can.
+std::string StartProblem(const std::string& url) {
+    if (const std::string problem = quill::StartURLProblem(url); !problem.empty()) {
+        return "'" + url + "': " + problem;
+    }
+    quill::platform::CurlUrl handle;
+    if (!handle) {
+        return "out of memory";
+    }
+    if (const CURLUcode rc = handle.Set(CURLUPART_URL, url); rc != CURLUE_OK) {
+        return "'" + url + "' is not a URL that can be crawled: " + curl_url_strerror(rc);
+    }
+    return "";
 }
 
 int TerminalWidth() {
@@ -86,10 +109,16 @@ int main(int argc, char** argv) {
             break;
     }
     const CliOptions& options = parsed.options;
+    for (const std::string& warning : parsed.warnings) {
+        std::cerr << "quillorbane-cli: warning: " << Printable(warning) << "\n";
+    }
 
     const StartLocation start = ResolveStartLocation(options.startUrl);
     if (!start.error.empty()) {
         return UsageFailure(start.error);
+    }
+    if (const std::string problem = StartProblem(start.url); !problem.empty()) {
+        return UsageFailure(problem);
     }
     const std::string baseUrl = options.baseUrl.value_or(VisitControl::BaseURLOf(start.url));
     if (!options.reportPath.empty()) {
@@ -124,28 +153,45 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         return Fail(kExitRunFailure, std::string("cannot start the crawl: ") + e.what());
     }
-    Crawl crawl(frontEnd, live->Services(sleeper, pump));
+    live->Engine().SetRequestIdentity(options.userAgent, start.url, options.headers);
+    std::vector<std::regex> skipPatterns;
+    for (const std::string& pattern : options.skipPatterns) {
+        skipPatterns.emplace_back(pattern, std::regex::ECMAScript);
+    }
+    CrawlServices services = live->Services(sleeper, pump);
+    if (!skipPatterns.empty()) {
+        services.skip = std::make_shared<const std::function<bool(const std::string&)>>(
+            [patterns = std::move(skipPatterns)](const std::string& url) {
+                return std::any_of(patterns.begin(), patterns.end(), [&url](const std::regex& re) {
+                    return std::regex_search(url, re);
+                });
+            });
+    }
+    Crawl crawl(frontEnd, std::move(services));
     pump.SetStopEntry([&] {
-        progress.Announce("quillorbane-cli: stopping; press Ctrl-C again to quit at once");
+        progress.Announce(
+            InterruptRequests::FirstSignal() == SIGINT
+                ? "quillorbane-cli: stopping; press Ctrl-C again to quit at once"
+                : "quillorbane-cli: stopping on a signal; a second one quits at once");
         crawl.btnStartStop_Click();
     });
     crawl.btnStartStop_Click();
     progress.Clear();
 
     for (const std::string& failure : frontEnd.RunFailures()) {
-        std::cerr << "quillorbane-cli: " << failure << "\n";
+        std::cerr << "quillorbane-cli: " << Printable(failure) << "\n";
     }
     std::string reportProblem;
     if (!options.reportPath.empty()) {
         reportProblem = SaveReport(options.reportPath);
     }
     WriteResults(std::cout, frontEnd, static_cast<int>(SyntaxChecker::Advisories().size()),
-                 reportProblem.empty() ? options.reportPath : "");
+                 reportProblem.empty() ? options.reportPath : "", options.quiet);
 
     if (!reportProblem.empty()) {
-        std::cerr << "quillorbane-cli: " << ReportFailure(options.reportPath, reportProblem)
-                  << "\n";
+        std::cerr << "quillorbane-cli: "
+                  << Printable(ReportFailure(options.reportPath, reportProblem)) << "\n";
     }
-    return ExitStatusFor(RunOutcome{!reportProblem.empty(), pump.Stopped(),
+    return ExitStatusFor(RunOutcome{!reportProblem.empty(), pump.StopSignal(),
                                     !frontEnd.RunFailures().empty(), crawl.State().brokenCount});
 }

@@ -1,8 +1,12 @@
 #include "cli/terminal_front_end.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
+#include "cli/printable.h"
 #include "crawl/result_list_order.h"
+#include "registry/link_statistics.h"
 
 namespace quill::cli {
 
@@ -10,6 +14,36 @@ namespace {
 
 std::string OrZero(const std::string& count) {
     return count.empty() ? "0" : count;
+}
+
+// The registry's URL behind each "url <- referrer" entry of the skipped or broken list.
+template <typename Item>
+std::map<std::string, std::string> UrlsOfEntries(const Dictionary<Item>& verdicts) {
+    std::map<std::string, std::string> urls;
+    for (const auto& verdict : verdicts) {
+        urls.emplace(verdict.key + " <- " + LinkStatistics::Referrers().At(verdict.key),
+                     verdict.key);
+    }
+    return urls;
+}
+
+// One skipped or broken entry: the line with its reason, then a line per further referrer.
+void WriteEntry(std::ostream& out, const std::string& indent, const std::string& entry,
+                const std::map<std::string, std::string>& urls) {
+    out << indent << Printable(entry);
+    const auto url = urls.find(entry);
+    if (url == urls.end()) {
+        out << "\n";
+        return;
+    }
+    if (const std::string reason = LinkStatistics::ReasonOf(url->second); !reason.empty()) {
+        out << " [" << Printable(reason) << "]";
+    }
+    out << "\n";
+    const std::vector<std::string> referrers = LinkStatistics::ReferrersOf(url->second);
+    for (std::size_t i = 1; i < referrers.size(); ++i) {
+        out << indent << " <- " << Printable(referrers[i]) << "\n";
+    }
 }
 
 }  // namespace
@@ -44,7 +78,7 @@ void ProgressLine::Show(const std::string& url, const std::string& depth,
     if (!enabled_) {
         return;
     }
-    line_ = Format(url, depth, successful, skipped, broken, width_);
+    line_ = Format(Printable(url), depth, successful, skipped, broken, width_);
     // Carriage return, the text, then erase whatever an earlier, longer line left.
     out_ << '\r' << line_ << "\x1b[K" << std::flush;
     shown_ = true;
@@ -166,25 +200,55 @@ void TerminalFrontEnd::ShowProgress() {
                    Caption(CaptionControl::lblNumBrokenLinks));
 }
 
+std::string TerminalFrontEnd::RunEndLine() const {
+    switch (runEnd_) {
+        case RunEnd::kFinished:
+            return "Finished";
+        case RunEnd::kStopped:
+            return "Stopped";
+        case RunEnd::kFailed:
+            break;
+    }
+    return "Failed: " + (runFailures_.empty() ? std::string("unknown failure") : runFailures_[0]);
+}
+
 void WriteResults(std::ostream& out, const TerminalFrontEnd& frontEnd, int advisories,
-                  const std::string& reportPath) {
-    const std::pair<const char*, ListControl> sections[] = {
-        {"Successful Links", ListControl::lstGoodLinks},
-        {"Skipped Links", ListControl::lstSkippedLinks},
-        {"Broken Links", ListControl::lstBrokenLinks},
-    };
-    for (const auto& [caption, list] : sections) {
+                  const std::string& reportPath, bool quiet) {
+    const std::map<std::string, std::string> brokenUrls =
+        UrlsOfEntries(LinkStatistics::BrokenLinks());
+    if (quiet) {
+        for (const std::string& entry : frontEnd.SortedList(ListControl::lstBrokenLinks)) {
+            WriteEntry(out, "", entry, brokenUrls);
+        }
+        out << Printable(frontEnd.RunEndLine()) << " ("
+            << frontEnd.Count(ListControl::lstBrokenLinks) << " broken, "
+            << frontEnd.Count(ListControl::lstGoodLinks) << " successful, "
+            << frontEnd.Count(ListControl::lstSkippedLinks) << " skipped, " << advisories
+            << " advisories)\n"
+            << std::flush;
+        return;
+    }
+    const std::map<std::string, std::string> skippedUrls =
+        UrlsOfEntries(LinkStatistics::SkippedLinks());
+    const std::map<std::string, std::string> noUrls;
+    const std::tuple<const char*, ListControl, const std::map<std::string, std::string>&>
+        sections[] = {
+            {"Successful Links", ListControl::lstGoodLinks, noUrls},
+            {"Skipped Links", ListControl::lstSkippedLinks, skippedUrls},
+            {"Broken Links", ListControl::lstBrokenLinks, brokenUrls},
+        };
+    for (const auto& [caption, list, urls] : sections) {
         out << caption << ": " << frontEnd.Count(list) << "\n";
         for (const std::string& entry : frontEnd.SortedList(list)) {
-            out << "  " << entry << "\n";
+            WriteEntry(out, "  ", entry, urls);
         }
         out << "\n";
     }
     out << "Advisories: " << advisories << "\n";
     if (!reportPath.empty()) {
-        out << "Report: " << reportPath << "\n";
+        out << "Report: " << Printable(reportPath) << "\n";
     }
-    out << std::flush;
+    out << Printable(frontEnd.RunEndLine()) << "\n" << std::flush;
 }
 
 }  // namespace quill::cli

@@ -56,12 +56,16 @@ class TerminalFrontEnd final : public CrawlFrontEnd {
     void ClearList(ListControl list) override;
     int MaximumDepth() override;
     void ShowRunFailure(const std::string& message) override;
+    void ShowRunEnd(RunEnd how) override { runEnd_ = how; }
 
     // The list in the window's order.
     std::vector<std::string> SortedList(ListControl list) const;
     // The count its label shows; the list's length while the label is still empty.
     std::string Count(ListControl list) const;
     const std::vector<std::string>& RunFailures() const { return runFailures_; }
+    // How the run ended, as the last line of the output says it: "Finished", "Stopped" or
+    // "Failed: " and the failure.
+    std::string RunEndLine() const;
 
   private:
     void ShowProgress();
@@ -73,11 +77,14 @@ class TerminalFrontEnd final : public CrawlFrontEnd {
     std::map<CaptionControl, std::string> captions_;
     std::map<ListControl, std::vector<std::string>> lists_;
     std::vector<std::string> runFailures_;
+    RunEnd runEnd_ = RunEnd::kFinished;
 };
 
-// The three lists under their captions, each with its count, then the number of advisories and,
-// when one was written, where the report is.
+// The three lists under their captions, each with its count, then the number of advisories, when
+// one was written where the report is, and how the run ended. Skipped and broken entries carry
+// their reason from the registry in square brackets and every further referrer on a line of its
+// own. Quiet: the broken entries alone, then one summary line. Control characters show as %XX.
 void WriteResults(std::ostream& out, const TerminalFrontEnd& frontEnd, int advisories,
-                  const std::string& reportPath);
+                  const std::string& reportPath, bool quiet = false);
 
 }  // namespace quill::cli

@@ -5,11 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "advisories/syntax_checker.h"
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
 #include "platform/ascii.h"
 #include "platform/large_stack.h"
+#include "crawl/verdict_reasons.h"
 #include "probe/url_checker.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
@@ -96,6 +98,7 @@ void Crawl::RunCrawl() {
     int loadTime = 0;
     try {
         LinkStatistics::ResetLinkStatistics();
+        SyntaxChecker::ResetAdvisories();
         VisitControl::ResetVisitControl();
         frontEnd_.ClearList(ListControl::lstGoodLinks);
         frontEnd_.ClearList(ListControl::lstBrokenLinks);
@@ -127,11 +130,16 @@ void Crawl::RunCrawl() {
         }
 
         // The whole crawl happens inside this call, on a stack that grows with the walk's depth;
-        // the start page is recorded last.
+        // the start page is recorded last. A start URL that cannot be crawled is broken without a
+        // request.
+        std::string reason = StartURLProblem(state_.startURL);
         bool good = false;
-        platform::RunOnLargeStack([&] { good = VisitPage(state_.startURL, true, loadTime); });
+        if (reason.empty()) {
+            platform::RunOnLargeStack(
+                [&] { good = VisitPage(state_.startURL, true, loadTime, &reason); });
+        }
         RecordLinkResult(frontEnd_.Text(TextControl::txtStartURL), "",
-                         good ? kLinkValid : kLinkBroken, loadTime);
+                         good ? kLinkValid : kLinkBroken, loadTime, reason);
     } catch (...) {
         failure = std::current_exception();
         // Each page unwinds itself on the way up; this holds even when a failure came between.
@@ -172,17 +180,20 @@ void Crawl::RecordStartPageAfterFailure(int loadTime) {
         const std::string startText = frontEnd_.Text(TextControl::txtStartURL);
         if (!LinkStatistics::IsValidLink(startText) && !LinkStatistics::IsBrokenLink(startText) &&
             !LinkStatistics::IsSkippedLink(startText)) {
-            RecordLinkResult(startText, "", kLinkBroken, loadTime);
+            RecordLinkResult(startText, "", kLinkBroken, loadTime, "the crawl ended early");
         }
     } catch (...) {
         // The failure that ended the run is the one worth showing.
     }
 }
 
-bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
+bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::string* reason) {
+    std::string ignored;
+    std::string& why = reason != nullptr ? *reason : ignored;
     frontEnd_.SetCaption(CaptionControl::lblDocHref, url);
     frontEnd_.SetCaption(CaptionControl::lblDocTitle, "");
     if (LinkStatistics::IsValidLink(url)) {
+        why = LinkStatistics::ReasonOf(url);
         return true;
     }
 
@@ -193,9 +204,14 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
     };
 
     // A URL with a fragment is settled by loading it, never by a probe.
-    if (!HoldsFragmentMark(url) && !URLChecker::IsURLReachable(url, services_.sleeper, pump_)) {
-        loadTime = elapsed();
-        return false;
+    why = kReasonPageLoaded;
+    if (!HoldsFragmentMark(url)) {
+        const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, pump_);
+        why = ProbeReason(url, reachable);
+        if (!reachable) {
+            loadTime = elapsed();
+            return false;
+        }
     }
     if (!follow) {
         loadTime = elapsed();
@@ -209,10 +225,12 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
         [&browser] { return browser.ReadyState() == platform::Browser::kReadyStateComplete; });
     loadTime = elapsed();
     if (!waited) {
+        why = kReasonStopped;
         return false;
     }
 
-    if (browser.LocationURL() != url) {
+    if (const std::string location = browser.LocationURL(); location != url) {
+        why = location == "about:neterror" ? kReasonPageNotLoaded : PageMovedReason(location);
         return false;
     }
 
@@ -280,38 +298,44 @@ bool Crawl::parseDoc(platform::Browser& linkBrowser) {
     return true;
 }
 
-bool Crawl::CheckLink(const std::string& url, int& loadTime) {
+bool Crawl::CheckLink(const std::string& url, int& loadTime, std::string* reason) {
     frontEnd_.SetCaption(CaptionControl::lblDocHref, url);
     if (LinkStatistics::IsValidLink(url)) {
+        if (reason != nullptr) {
+            *reason = LinkStatistics::ReasonOf(url);
+        }
         return true;
     }
     const platform::Clock::TimePoint start = services_.clock.Now();
     const std::optional<std::uint64_t> mark = MarkRequests();
     const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, pump_);
     loadTime = LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
+    if (reason != nullptr) {
+        *reason = ProbeReason(url, reachable);
+    }
     return reachable;
 }
 
 void Crawl::RecordLinkResult(const std::string& url, const std::string& referrer, int linkStatus,
-                             int loadTime) {
+                             int loadTime, const std::string& reason) {
     switch (linkStatus) {
         case kLinkValid:
             ++state_.successfulCount;
             ShowCount(CaptionControl::lblNumSuccessfulLinks, state_.successfulCount);
             frontEnd_.AddToList(ListControl::lstGoodLinks, url);
-            LinkStatistics::AddValidLink(url, loadTime, referrer);
+            LinkStatistics::AddValidLink(url, loadTime, referrer, reason);
             break;
         case kLinkBroken:
             ++state_.brokenCount;
             ShowCount(CaptionControl::lblNumBrokenLinks, state_.brokenCount);
             frontEnd_.AddToList(ListControl::lstBrokenLinks, url + " <- " + referrer);
-            LinkStatistics::AddBrokenLink(url, loadTime, referrer);
+            LinkStatistics::AddBrokenLink(url, loadTime, referrer, reason);
             break;
         case kLinkSkipped:
             ++state_.skippedCount;
             ShowCount(CaptionControl::lblNumSkippedLinks, state_.skippedCount);
             frontEnd_.AddToList(ListControl::lstSkippedLinks, url + " <- " + referrer);
-            LinkStatistics::AddSkippedLink(url, referrer);
+            LinkStatistics::AddSkippedLink(url, referrer, reason);
             break;
         default:
             break;
@@ -321,6 +345,22 @@ void Crawl::RecordLinkResult(const std::string& url, const std::string& referrer
 bool Crawl::SeenBefore(const std::string& url) {
     return LinkStatistics::IsOpenPage(url) || LinkStatistics::IsValidLink(url) ||
            LinkStatistics::IsBrokenLink(url) || LinkStatistics::IsSkippedLink(url);
+}
+
+bool Crawl::SeenBeforeOn(const std::string& url, const std::string& pageURL) {
+    if (!SeenBefore(url)) {
+        return false;
+    }
+    LinkStatistics::AddFurtherReferrer(url, pageURL);
+    return true;
+}
+
+bool Crawl::SkippedByUser(const std::string& url, const std::string& pageURL) {
+    if (!services_.skip || !(*services_.skip)(url)) {
+        return false;
+    }
+    RecordLinkResult(url, pageURL, kLinkSkipped, 0, kReasonSkipMatch);
+    return true;
 }
 
 void Crawl::ShowCount(CaptionControl label, int count) {
@@ -369,6 +409,7 @@ WalkSettings Crawl::CurrentWalkSettings() {
     settings.maximumDepth = frontEnd_.MaximumDepth();
     settings.scope = VisitControl::CurrentScope();
     settings.running = state_.running;
+    settings.skip = services_.skip;
     return settings;
 }
 

@@ -36,6 +36,9 @@ struct CrawlServices {
     // The look-ahead that fetches ahead of the walk, told what the walk does; null for none. Not
     // owned.
     WalkObserver* lookAhead = nullptr;
+    // URLs the user wants left alone: every found URL it matches is listed as skipped, with no
+    // request made for it. None when empty.
+    SharedUrlTest skip = nullptr;
 };
 
 // The fields of the crawl state that a run resets and updates.
@@ -71,15 +74,19 @@ class Crawl {
     // steps are public so that tests can drive each of them on its own.
 
     // Verifies a page and, with follow, loads it, judges it by the address the browser reports and
-    // walks it within the maximum depth. Writes loadTime except for a URL already valid.
-    bool VisitPage(const std::string& url, bool follow, int& loadTime);
+    // walks it within the maximum depth. Writes loadTime except for a URL already valid, and, when
+    // given, why the page is good or not.
+    bool VisitPage(const std::string& url, bool follow, int& loadTime,
+                   std::string* reason = nullptr);
     // Hands the document the browser shows to the walkers whose boxes are ticked. Always true.
     bool parseDoc(platform::Browser& linkBrowser);
-    // Verifies a URL with the HEAD probe alone. Writes loadTime except for a URL already valid.
-    bool CheckLink(const std::string& url, int& loadTime);
-    // Counts, lists and registers one verdict; any other status than the three is ignored.
+    // Verifies a URL with the HEAD probe alone. Writes loadTime except for a URL already valid,
+    // and, when given, the probe's reason.
+    bool CheckLink(const std::string& url, int& loadTime, std::string* reason = nullptr);
+    // Counts, lists and registers one verdict with its reason; any other status than the three is
+    // ignored.
     void RecordLinkResult(const std::string& url, const std::string& referrer, int linkStatus,
-                          int loadTime);
+                          int loadTime, const std::string& reason = "");
 
     // The verify-only walkers.
     void CheckImages(const platform::Document& document, const std::string& pageURL);
@@ -99,6 +106,7 @@ class Crawl {
     struct FragmentPage {
         bool loaded = false;
         std::shared_ptr<const platform::Document> document;
+        std::string reason;
     };
 
     // The front end's pump as the waits use it; tells the look-ahead after every pass, since the
@@ -130,12 +138,20 @@ class Crawl {
                     const platform::LinkElement& link, const std::string& url,
                     const std::string& hash);
     bool JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
-                           const std::string& url, const std::string& hash, int& loadTime);
-    // The document at pageAddress (no fragment), loaded once per run; null when it did not load.
+                           const std::string& url, const std::string& hash, int& loadTime,
+                           std::string& reason);
+    // The document at pageAddress (no fragment), loaded once per run; null, with the reason, when
+    // it did not load.
     std::shared_ptr<const platform::Document> FragmentPageDocument(const std::string& pageAddress,
-                                                                   int& loadTime);
+                                                                   int& loadTime,
+                                                                   std::string& reason);
     static bool HoldsFragment(const platform::Document& document, const std::string& fragment);
     static bool SeenBefore(const std::string& url);
+    // The seen-before test of a walker on pageURL: a URL met before gets the page as one more
+    // referrer.
+    static bool SeenBeforeOn(const std::string& url, const std::string& pageURL);
+    // A URL the user's skip test matches is recorded skipped on pageURL; true when it was.
+    bool SkippedByUser(const std::string& url, const std::string& pageURL);
 
     // The settings the walk reads as it goes, as they are now.
     WalkSettings CurrentWalkSettings();
@@ -150,7 +166,8 @@ class Crawl {
     CrawlState state_;
     ObservedPump pump_{*this};
     bool inRun_ = false;
-    // Pages loaded for fragment look-ups in this run, by address without fragment.
+    // Pages loaded for fragment look-ups in this run, by address without fragment; the reason
+    // goes with a page that did not load.
     std::map<std::string, FragmentPage> fragmentPages_;
 };
 

@@ -9,12 +9,23 @@
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
+#include "crawl/verdict_reasons.h"
 #include "scope/visit_control.h"
 
 namespace quill {
 namespace {
 
 constexpr char kNetErrorLocation[] = "about:neterror";
+
+// A good URL that is checked but not walked because of its extension says so.
+std::string WithExclusion(const std::string& reason, const std::string& url, bool good) {
+    const std::string extension =
+        VisitControl::ExcludedExtensionOf(VisitControl::CurrentScope(), url);
+    if (!good || extension.empty()) {
+        return reason;
+    }
+    return reason + "; excluded extension " + extension + ": not walked";
+}
 
 }  // namespace
 
@@ -37,7 +48,7 @@ void Crawl::CheckHyperlinks(const platform::Document& document, const std::strin
             // goes to the caller.
             const std::string href = link.href;
             if (href.empty()) {
-                RecordLinkResult(href, pageURL, kLinkSkipped, 0);
+                RecordLinkResult(href, pageURL, kLinkSkipped, 0, kReasonEmptyLink);
                 continue;
             }
             HandleLink(document, pageURL, link, href, link.hash);
@@ -48,46 +59,60 @@ void Crawl::CheckHyperlinks(const platform::Document& document, const std::strin
 void Crawl::HandleLink(const platform::Document& document, const std::string& pageURL,
                        const platform::LinkElement& link, const std::string& url,
                        const std::string& hash) {
-    if (SeenBefore(url)) {
+    if (SeenBeforeOn(url, pageURL)) {
+        return;
+    }
+    if (SkippedByUser(url, pageURL)) {
+        SyntaxChecker::CheckAnchorMarkup(link, url, pageURL);
         return;
     }
     const int visitMode = VisitControl::GetVisitMode(url, pageURL);
     if (visitMode == VisitControl::kFollow || visitMode == VisitControl::kCheckOnly) {
         int loadTime = 0;
         bool good = false;
+        std::string reason;
         if (HoldsFragmentMark(url)) {
-            good = JudgeFragmentLink(document, pageURL, url, hash, loadTime);
+            good = JudgeFragmentLink(document, pageURL, url, hash, loadTime, reason);
         } else {
-            good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime);
+            good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime, &reason);
+            reason = WithExclusion(reason, url, good);
         }
-        RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime);
+        RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime, reason);
     } else {
-        RecordLinkResult(url, pageURL, kLinkSkipped, 0);
+        RecordLinkResult(url, pageURL, kLinkSkipped, 0, ScopeSkipReason(url));
     }
     SyntaxChecker::CheckAnchorMarkup(link, url, pageURL);
 }
 
 bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
-                              const std::string& url, const std::string& hash, int& loadTime) {
+                              const std::string& url, const std::string& hash, int& loadTime,
+                              std::string& reason) {
     loadTime = 0;
     const std::string fragment =
         DecodeFragment(hash.empty() ? url.substr(url.find('#') + 1) : hash.substr(1));
     const std::optional<std::string> address = FragmentPageAddress(url, pageURL);
-    if (!address) {
-        // An empty fragment names the top of the page, which is always there.
-        return fragment.empty() || HoldsFragment(document, fragment);
-    }
     // A fragment of another page is looked for in that page, which must load.
     const std::shared_ptr<const platform::Document> target =
-        FragmentPageDocument(*address, loadTime);
-    return target && (fragment.empty() || HoldsFragment(*target, fragment));
+        address ? FragmentPageDocument(*address, loadTime, reason) : nullptr;
+    if (address && !target) {
+        return false;
+    }
+    // An empty fragment names the top of the page, which is always there.
+    if (fragment.empty()) {
+        reason = kReasonTopOfPage;
+        return true;
+    }
+    const bool found = HoldsFragment(address ? *target : document, fragment);
+    reason = FragmentReason(fragment, found);
+    return found;
 }
 
 std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
-    const std::string& pageAddress, int& loadTime) {
+    const std::string& pageAddress, int& loadTime, std::string& reason) {
     const auto known = fragmentPages_.find(pageAddress);
     if (known != fragmentPages_.end()) {
         loadTime = 0;
+        reason = known->second.reason;
         return known->second.loaded ? known->second.document : nullptr;
     }
 
@@ -95,19 +120,23 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
     const std::shared_ptr<platform::PageLoad> load = services_.pageLoader.Load(pageAddress);
     if (!load) {
         loadTime = 0;
-        fragmentPages_.emplace(pageAddress, FragmentPage{});
+        reason = kReasonPageNotLoaded;
+        fragmentPages_.emplace(pageAddress, FragmentPage{false, nullptr, reason});
         return nullptr;
     }
     // Timed out, the page is judged with what has arrived.
     const bool waited = WaitForPage([&load] { return load->Complete(); });
     loadTime = LoadSeconds(mark, load->DurationSeconds());
     if (!waited) {
+        reason = kReasonStopped;
         return nullptr;  // Not kept: a stopped load says nothing about the page.
     }
 
     FragmentPage page;
     page.loaded = load->LocationURL() != kNetErrorLocation;
     page.document = load->GetDocument();
+    page.reason = page.loaded ? "" : kReasonPageNotLoaded;
+    reason = page.reason;
     fragmentPages_.emplace(pageAddress, page);
     return page.loaded ? page.document : nullptr;
 }
@@ -140,16 +169,18 @@ void Crawl::CheckFrames(const platform::Document& document, const std::string& p
             return;
         }
         const std::string& url = frameURLs[i];
-        if (SeenBefore(url)) {
+        if (SeenBeforeOn(url, pageURL) || SkippedByUser(url, pageURL)) {
             continue;
         }
         const int visitMode = VisitControl::GetVisitMode(url, pageURL);
         if (visitMode == VisitControl::kFollow || visitMode == VisitControl::kCheckOnly) {
             int loadTime = 0;
-            const bool good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime);
-            RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime);
+            std::string reason;
+            const bool good = VisitPage(url, visitMode == VisitControl::kFollow, loadTime, &reason);
+            RecordLinkResult(url, pageURL, good ? kLinkValid : kLinkBroken, loadTime,
+                             WithExclusion(reason, url, good));
         } else {
-            RecordLinkResult(url, pageURL, kLinkSkipped, 0);
+            RecordLinkResult(url, pageURL, kLinkSkipped, 0, ScopeSkipReason(url));
         }
     }
 }

@@ -22,6 +22,9 @@ class PagePlanner {
         if (metOnPage_.count(url) > 0 || (seenBefore_ && seenBefore_(url))) {
             return false;
         }
+        if (settings_.skip && (*settings_.skip)(url)) {
+            return false;  // the user's skip: recorded by the walk without a request
+        }
         metOnPage_.insert(url);
         return true;
     }

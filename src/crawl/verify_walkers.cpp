@@ -19,12 +19,13 @@ void Crawl::CheckImages(const platform::Document& document, const std::string& p
         }
         const platform::ImageElement& image = document.images[i];
         const std::string url = ImageURL(image);
-        if (SeenBefore(url)) {
+        if (SeenBeforeOn(url, pageURL) || SkippedByUser(url, pageURL)) {
             continue;
         }
         int loadTime = 0;
-        const bool reachable = CheckLink(url, loadTime);
-        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+        std::string reason;
+        const bool reachable = CheckLink(url, loadTime, &reason);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime, reason);
         if (reachable) {
             SyntaxChecker::CheckImageMarkup(image, pageURL);
         }
@@ -38,12 +39,13 @@ void Crawl::CheckApplets(const platform::Document& document, const std::string& 
             return;
         }
         const std::string url = AppletURL(document.applets[i]);
-        if (SeenBefore(url)) {
+        if (SeenBeforeOn(url, pageURL) || SkippedByUser(url, pageURL)) {
             continue;
         }
         int loadTime = 0;
-        const bool reachable = CheckLink(url, loadTime);
-        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+        std::string reason;
+        const bool reachable = CheckLink(url, loadTime, &reason);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime, reason);
     }
 }
 
@@ -60,12 +62,13 @@ void Crawl::VerifyAsWritten(const std::vector<Element>& elements, const std::str
             continue;
         }
         const std::string& url = *found;
-        if (SeenBefore(url)) {
+        if (SeenBeforeOn(url, pageURL) || SkippedByUser(url, pageURL)) {
             continue;
         }
         int loadTime = 0;
-        const bool reachable = CheckLink(url, loadTime);
-        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime);
+        std::string reason;
+        const bool reachable = CheckLink(url, loadTime, &reason);
+        RecordLinkResult(url, pageURL, reachable ? kLinkValid : kLinkBroken, loadTime, reason);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,10 @@
 #include "scope/visit_control.h"
 
 namespace quill {
+
+// A test on a URL, shared between the crawl's thread and the look-ahead's, which may call it at
+// once.
+using SharedUrlTest = std::shared_ptr<const std::function<bool(const std::string&)>>;
 
 // The settings the walk reads as it goes, taken together on the crawl's thread: the element check
 // boxes, the maximum depth, the crawl scope and the running flag.
@@ -24,6 +29,8 @@ struct WalkSettings {
     int maximumDepth = 0;
     VisitControl::ScopeSettings scope;
     bool running = true;
+    // URLs the user skips: recorded skipped by the walk, never requested. Null for none.
+    SharedUrlTest skip;
 
     bool operator==(const WalkSettings&) const = default;
 };

@@ -60,6 +60,27 @@ std::string SchemeOf(const std::string& url, std::string& error) {
     return AsciiLower(scheme.value_or(""));
 }
 
+// "host:port" of a URL libcurl can parse, the host in lower case and the port filled in from the
+// scheme; "" otherwise.
+std::string OriginOf(const std::string& url) {
+    CURLU* handle = curl_url();
+    if (handle == nullptr) {
+        return "";
+    }
+    std::string origin;
+    char* host = nullptr;
+    char* port = nullptr;
+    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        origin = ToLower(host) + ":" + port;
+    }
+    curl_free(host);
+    curl_free(port);
+    curl_url_cleanup(handle);
+    return origin;
+}
+
 // What libcurl would read from the environment, plus the loopback names and addresses.
 std::string NoProxyList() {
     const char* fromEnvironment = std::getenv("no_proxy");
@@ -123,6 +144,13 @@ struct CurlTransferEngine::Job {
     std::size_t bodyBytes = 0;
     // We ended the transfer ourselves (body cap, non-HTML body not wanted): complete, not failed.
     bool stoppedOnPurpose = false;
+    std::string userAgent;
+    curl_slist* extraHeaders = nullptr;
+
+    Job() = default;
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+    ~Job() { curl_slist_free_all(extraHeaders); }
 };
 
 CurlTransferEngine::CurlTransferEngine() : noProxy_(NoProxyList()) {
@@ -307,7 +335,18 @@ void CurlTransferEngine::AddJob(const std::shared_ptr<Transfer>& transfer) {
     curl_easy_setopt(easy, CURLOPT_TIMEOUT, request.timeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT,
                      std::min(request.timeoutSeconds, kConnectTimeoutSeconds));
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+    {
+        const std::lock_guard<std::mutex> lock(identityMutex_);
+        job->userAgent = userAgent_;
+        if (!homeHeaders_.empty() && OriginOf(request.url) == homeOrigin_) {
+            for (const std::string& line : homeHeaders_) {
+                job->extraHeaders = curl_slist_append(job->extraHeaders, line.c_str());
+            }
+        }
+    }
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, job->userAgent.c_str());
+    // libcurl itself keeps Authorization and Cookie lines from other hosts a redirect leads to.
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, job->extraHeaders);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     // Proxies come from the usual environment variables, as libcurl reads them.
@@ -367,6 +406,15 @@ void CurlTransferEngine::DropCancelled() {
     for (Job* job : cancelled) {
         RemoveJob(*job, "cancelled");
     }
+}
+
+void CurlTransferEngine::SetRequestIdentity(const std::string& userAgent,
+                                            const std::string& homeURL,
+                                            const std::vector<std::string>& headers) {
+    const std::lock_guard<std::mutex> lock(identityMutex_);
+    userAgent_ = userAgent.empty() ? kUserAgent : userAgent;
+    homeOrigin_ = OriginOf(homeURL);
+    homeHeaders_ = homeOrigin_.empty() ? std::vector<std::string>{} : headers;
 }
 
 void CurlTransferEngine::RemoveJob(Job& job, const std::string& error) {

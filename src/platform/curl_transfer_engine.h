@@ -48,6 +48,12 @@ class CurlTransferEngine final : public TransferEngine {
     // for a connection. 0 lifts a limit (the default). Applies to requests from now on.
     void SetConnectionLimits(int total, int perHost);
 
+    // What every request from now on says of itself: the User-Agent (kUserAgent when empty), and
+    // extra header lines ("Name: value") sent only with requests to the host and port of
+    // `homeURL`, so that credentials among them reach no other host.
+    void SetRequestIdentity(const std::string& userAgent, const std::string& homeURL,
+                            const std::vector<std::string>& headers);
+
   private:
     struct Job;
     class Waker;
@@ -64,6 +70,11 @@ class CurlTransferEngine final : public TransferEngine {
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* job);
 
     std::atomic<bool> fileAccess_{false};
+
+    mutable std::mutex identityMutex_;
+    std::string userAgent_ = kUserAgent;
+    std::string homeOrigin_;  // "host:port" of the extra headers' host; "" for none
+    std::vector<std::string> homeHeaders_;
     // The user's no_proxy list with this machine added: loopback is never sent through a proxy.
     std::string noProxy_;
 

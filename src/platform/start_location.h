@@ -15,7 +15,8 @@ struct StartLocation {
 // True for text that begins with a URL scheme ("http:", "file:", "about:", ...).
 bool HasUrlScheme(const std::string& text);
 
-// A text with a scheme is returned unchanged. An existing file becomes the file: URL of its
+// A text with a scheme is returned unchanged when it can start a crawl (an http:, https: or file:
+// URL that libcurl parses), else it is an error. An existing file becomes the file: URL of its
 // absolute path; an existing directory that of its index.html or index.htm, or of the directory
 // itself (with a trailing "/") when it has neither. Anything else is an error: most likely a
 // mistyped path.

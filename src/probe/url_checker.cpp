@@ -11,6 +11,32 @@ std::shared_ptr<platform::TransferControl>& InetControl() {
     return control;
 }
 
+struct ProbeOutcome {
+    std::string reason = "no response";
+    std::optional<int> status;
+};
+
+ProbeOutcome& LastOutcome() {
+    static ProbeOutcome outcome;
+    return outcome;
+}
+
+// The status line's code and text ("404 Not Found"), from the header block's first line.
+ProbeOutcome OutcomeOf(const std::string& headerBlock) {
+    ProbeOutcome outcome;
+    const std::string line = headerBlock.substr(0, headerBlock.find_first_of("\r\n"));
+    const std::size_t blank = line.find(' ');
+    if (line.rfind("HTTP/", 0) != 0 || blank == std::string::npos) {
+        return outcome;
+    }
+    const std::string rest = line.substr(blank + 1);
+    if (rest.size() >= 3 && rest.find_first_not_of("0123456789") >= 3) {
+        outcome.status = std::stoi(rest.substr(0, 3));
+        outcome.reason = rest;
+    }
+    return outcome;
+}
+
 constexpr int kPollMilliseconds = 1000;
 constexpr int kPumpsPerPoll = 3;
 
@@ -23,6 +49,7 @@ void SetInetControl(std::shared_ptr<platform::TransferControl> control) {
 bool IsURLReachable(const std::string& url, platform::Sleeper& sleeper, platform::EventPump& pump) {
     // Our own reference: the events pumped below may hand the module another control.
     const std::shared_ptr<platform::TransferControl> control = InetControl();
+    LastOutcome() = ProbeOutcome{};
     if (!control) {
         return false;
     }
@@ -33,7 +60,21 @@ bool IsURLReachable(const std::string& url, platform::Sleeper& sleeper, platform
             pump.PumpEvents();
         }
     }
-    return MatchesOkStatusLine(control->GetHeader());
+    const std::string header = control->GetHeader();
+    LastOutcome() = OutcomeOf(header);
+    const bool ok = MatchesOkStatusLine(header);
+    if (ok) {
+        LastOutcome().reason = "200 OK";
+    }
+    return ok;
+}
+
+std::string LastProbeReason() {
+    return LastOutcome().reason;
+}
+
+std::optional<int> LastProbeStatus() {
+    return LastOutcome().status;
 }
 
 bool MatchesOkStatusLine(const std::string& headerBlock) {

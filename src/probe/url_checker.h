@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/transfer_control.h"
@@ -14,6 +15,10 @@ namespace quill::URLChecker {
 void SetInetControl(std::shared_ptr<platform::TransferControl> control);
 // False when no control has been set.
 bool IsURLReachable(const std::string& url, platform::Sleeper& sleeper, platform::EventPump& pump);
+// Why the last IsURLReachable answered as it did, in a webmaster's words ("200 OK",
+// "404 Not Found", "no response"), and the HTTP status code it got, if any.
+std::string LastProbeReason();
+std::optional<int> LastProbeStatus();
 
 // The status-line pattern "HTTP/?.? 200 OK*", anchored at the first character, case-sensitive,
 // each "?" exactly one character.

@@ -1,7 +1,10 @@
 #include "registry/link_statistics.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "registry/report_record.h"
 
@@ -14,6 +17,10 @@ struct Registry {
     Dictionary<int> brokenLinks;
     Dictionary<std::string> skippedLinks;
     Dictionary<std::string> referrers;
+    // Side records for the front ends; the report is written from the maps above alone.
+    std::map<std::string, std::string> reasons;
+    std::map<std::string, std::vector<std::string>> furtherReferrers;
+    std::set<std::pair<std::string, std::string>> referralsKept;
 };
 
 Registry& TheRegistry() {
@@ -25,13 +32,15 @@ Registry& TheRegistry() {
 // is refused before any map is written: a verdict is recorded whole or not at all.
 template <typename Item>
 void AddVerdict(Dictionary<Item>& verdicts, const std::string& url, Item item,
-                const std::string& referrer) {
+                const std::string& referrer, const std::string& reason) {
     Registry& registry = TheRegistry();
     if (registry.referrers.Contains(url)) {
         throw DuplicateKey(url);
     }
     verdicts.Add(url, std::move(item));
     registry.referrers.Add(url, referrer);
+    registry.reasons[url] = reason;
+    registry.referralsKept.emplace(url, referrer);
 }
 
 void WriteVerdict(std::ostream& file, const char* status, int loadTime, const std::string& url) {
@@ -49,18 +58,24 @@ void ResetLinkStatistics() {
     registry.brokenLinks.Clear();
     registry.skippedLinks.Clear();
     registry.referrers.Clear();
+    registry.reasons.clear();
+    registry.furtherReferrers.clear();
+    registry.referralsKept.clear();
 }
 
-void AddValidLink(const std::string& url, int loadTime, const std::string& referrer) {
-    AddVerdict(TheRegistry().validLinks, url, loadTime, referrer);
+void AddValidLink(const std::string& url, int loadTime, const std::string& referrer,
+                  const std::string& reason) {
+    AddVerdict(TheRegistry().validLinks, url, loadTime, referrer, reason);
 }
 
-void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer) {
-    AddVerdict(TheRegistry().brokenLinks, url, loadTime, referrer);
+void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer,
+                   const std::string& reason) {
+    AddVerdict(TheRegistry().brokenLinks, url, loadTime, referrer, reason);
 }
 
-void AddSkippedLink(const std::string& url, const std::string& referrer) {
-    AddVerdict(TheRegistry().skippedLinks, url, url, referrer);
+void AddSkippedLink(const std::string& url, const std::string& referrer,
+                    const std::string& reason) {
+    AddVerdict(TheRegistry().skippedLinks, url, url, referrer, reason);
 }
 
 bool IsValidLink(const std::string& url) {
@@ -100,16 +115,34 @@ const Dictionary<std::string>& OpenPages() {
 }
 
 std::string ReasonOf(const std::string& url) {
-    (void)url;
-    return "";
+    const auto& reasons = TheRegistry().reasons;
+    const auto found = reasons.find(url);
+    return found == reasons.end() ? "" : found->second;
 }
 
 std::vector<std::string> ReferrersOf(const std::string& url) {
-    const Dictionary<std::string>& referrers = TheRegistry().referrers;
-    if (!referrers.Contains(url)) {
+    const Registry& registry = TheRegistry();
+    if (!registry.referrers.Contains(url)) {
         return {};
     }
-    return {referrers.At(url)};
+    std::vector<std::string> pages = {registry.referrers.At(url)};
+    const auto further = registry.furtherReferrers.find(url);
+    if (further != registry.furtherReferrers.end()) {
+        for (const std::string& page : further->second) {
+            // A further sighting may have come while the URL was open, before its verdict.
+            if (page != pages.front()) {
+                pages.push_back(page);
+            }
+        }
+    }
+    return pages;
+}
+
+void AddFurtherReferrer(const std::string& url, const std::string& referrer) {
+    Registry& registry = TheRegistry();
+    if (registry.referralsKept.emplace(url, referrer).second) {
+        registry.furtherReferrers[url].push_back(referrer);
+    }
 }
 
 void WriteLinkReport(std::ostream& file) {

@@ -14,10 +14,14 @@ namespace quill::LinkStatistics {
 void ResetLinkStatistics();
 
 // Each Add is refused with DuplicateKey, leaving every map as it was, when the URL is registered
-// already (in the target map or, through the referrer map, under another verdict).
-void AddValidLink(const std::string& url, int loadTime, const std::string& referrer);
-void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer);
-void AddSkippedLink(const std::string& url, const std::string& referrer);
+// already (in the target map or, through the referrer map, under another verdict). The reason is
+// kept beside the verdict, apart from the maps the report is written from.
+void AddValidLink(const std::string& url, int loadTime, const std::string& referrer,
+                  const std::string& reason = "");
+void AddBrokenLink(const std::string& url, int loadTime, const std::string& referrer,
+                   const std::string& reason = "");
+void AddSkippedLink(const std::string& url, const std::string& referrer,
+                    const std::string& reason = "");
 bool IsValidLink(const std::string& url);
 bool IsBrokenLink(const std::string& url);
 bool IsSkippedLink(const std::string& url);
@@ -39,6 +43,9 @@ const Dictionary<std::string>& OpenPages();
 // order, the registered referrer first (empty for a URL without a verdict).
 std::string ReasonOf(const std::string& url);
 std::vector<std::string> ReferrersOf(const std::string& url);
+// A page refers to a URL the run has met already (judged, or open on the path of the recursion):
+// kept once per page, beside the first referrer, which stays the registered one.
+void AddFurtherReferrer(const std::string& url, const std::string& referrer);
 
 // Writes the link section of the report: header line, then broken, skipped and valid records.
 void WriteLinkReport(std::ostream& file);

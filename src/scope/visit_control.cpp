@@ -75,12 +75,19 @@ int VisitModeFor(const ScopeSettings& scope, const std::string& url, const std::
         return kSkip;
     }
     // Excluded files are checked whatever their scheme, so this test comes before the scheme test.
-    for (const std::string& entry : scope.excludedExtensions) {
-        if (EndsWithExcluded(url, entry)) {
-            return kCheckOnly;
-        }
+    if (!ExcludedExtensionOf(scope, url).empty()) {
+        return kCheckOnly;
     }
     return HasCrawledScheme(url) ? provisional : kSkip;
+}
+
+std::string ExcludedExtensionOf(const ScopeSettings& scope, const std::string& url) {
+    for (const std::string& entry : scope.excludedExtensions) {
+        if (EndsWithExcluded(url, entry)) {
+            return entry;
+        }
+    }
+    return "";
 }
 
 ScopeSettings CurrentScope() {

@@ -22,6 +22,8 @@ struct ScopeSettings {
 
 // The scope test itself, over the given state; GetVisitMode is this over the module's state.
 int VisitModeFor(const ScopeSettings& scope, const std::string& url, const std::string& referrer);
+// The first excluded extension the URL ends with (letter case ignored); "" when none.
+std::string ExcludedExtensionOf(const ScopeSettings& scope, const std::string& url);
 
 // The extensions that are checked but never walked unless the user says otherwise.
 const std::vector<std::string>& DefaultExcludedExtensions();

@@ -1,10 +1,9 @@
-// Runs quillorbane-cli as a child process for the end-to-end tests: stdout on a pipe, stderr on a
-// pipe or on a pseudo-terminal (so the progress line shows), with the output read as it comes.
+// Runs quillorbane-cli as a child process for the end-to-end tests; its stdout and stderr go to
+// files, read when it has ended.
 #pragma once
 
 #include <sys/types.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,36 +17,25 @@ struct CliResult {
 
 class CliProcess {
   public:
-    CliProcess(const std::vector<std::string>& args, bool stderrOnTerminal);
+    explicit CliProcess(const std::vector<std::string>& args);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    // Reads the child's output until `seen` holds for the stderr read so far (true), or the
-    // child has closed its output (false).
-    bool WaitForStderr(const std::function<bool(const std::string&)>& seen);
     void SendSignal(int signal);
-    // Reads everything to the end and waits for the child.
+    // Waits for the child and reads what it wrote.
     CliResult Finish();
 
   private:
-    // One round of reading; false once both outputs are closed.
-    bool ReadSome();
-
     pid_t pid_ = -1;
-    int outFd_ = -1;
-    int errFd_ = -1;
-    CliResult result_;
+    std::string outPath_;
+    std::string errPath_;
 };
 
-// Runs to the end with stderr on a pipe.
+// Runs to the end.
 CliResult RunCli(const std::vector<std::string>& args);
 
 // The whole file; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
-
-// The load times of a report depend on the machine, everything else does not: the number field
-// of every verdict record becomes "#".
-std::string MaskLoadTimes(const std::string& report);
 
 }  // namespace quill::cli::testing_support

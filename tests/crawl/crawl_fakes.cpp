@@ -287,8 +287,11 @@ std::shared_ptr<const platform::Document> DocumentBuilder::Build() const {
 // ---------------------------------------------------------------------------------------------
 
 CrawlRig::CrawlRig()
-    : crawl(frontEnd, CrawlServices{browser, inet, pageLoader, clock, sleeper, pump,
-                                    [this](bool on) { fileAccess.push_back(on); }}) {
+    : crawl(frontEnd,
+            CrawlServices{browser, inet, pageLoader, clock, sleeper, pump,
+                          [this](bool on) { fileAccess.push_back(on); }, nullptr,
+                          std::make_shared<const std::function<bool(const std::string&)>>(
+                              [this](const std::string& url) { return skip && skip(url); })}) {
     VisitControl::ClearExcludedExtensions();
 }
 

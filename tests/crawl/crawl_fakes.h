@@ -214,6 +214,8 @@ class CrawlRig {
     std::shared_ptr<FakeTransferControl> inet = std::make_shared<FakeTransferControl>();
     FakePageLoader pageLoader;
     std::vector<bool> fileAccess;
+    // The crawl's skip test; none when empty.
+    std::function<bool(const std::string&)> skip;
     Crawl crawl;
 };
 
