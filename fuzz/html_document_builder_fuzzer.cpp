@@ -13,23 +13,13 @@ namespace {
 
 using namespace quill::platform;
 
-const char* const kContentTypes[] = {
-    "text/html",
-    "text/html; charset=utf-8",
-    "text/html; charset=windows-1252",
-    "text/html; charset=Shift_JIS",
-    "text/html; charset=utf-16",
-    "text/html; charset=iso-2022-jp",
-    "text/html; charset=gb18030",
-    "",
-};
-
-const char* const kUrls[] = {
-    "http://site.example/dir/page.html?q=1#top",
-    "file:///srv/site/index.html",
-    "about:blank",
-    "http://[broken",
-};
+// clang-format off
+const char* const kContentTypes[] = {"text/html", "text/html; charset=utf-8",
+    "text/html; charset=windows-1252", "text/html; charset=Shift_JIS", "text/html; charset=utf-16",
+    "text/html; charset=iso-2022-jp", "text/html; charset=gb18030", ""};
+const char* const kUrls[] = {"http://site.example/dir/page.html?q=1#top",
+    "file:///srv/site/index.html", "about:blank", "http://[broken"};
+// clang-format on
 
 void Check(bool condition) {
     if (!condition) {
@@ -40,7 +30,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) {
+    if (size == 0) {
         return 0;
     }
     const std::uint8_t control = data[0];

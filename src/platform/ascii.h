@@ -27,6 +27,10 @@ inline std::string AsciiUpper(std::string_view text) {
     return upper;
 }
 
+inline bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 inline bool IsAsciiBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }

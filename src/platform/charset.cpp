@@ -185,10 +185,6 @@ bool NextAttribute(std::string_view text, std::size_t& pos, std::string& name, s
     return true;
 }
 
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // What a UTF-8 lead byte announces: how many continuation bytes follow (0 when the byte cannot
 // start a sequence) and the range the first of them must lie in, which rules out overlong forms,
 // surrogates and code points past U+10FFFF.

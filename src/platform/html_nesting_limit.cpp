@@ -13,10 +13,6 @@ namespace {
 
 using NameSet = std::unordered_set<std::string_view>;
 
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool In(const NameSet& set, const std::string& name) {
     return set.count(name) > 0;
 }

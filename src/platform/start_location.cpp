@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/curl_url.h"
 
 namespace quill {
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool IsSchemeChar(char c, bool first) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool letter = platform::IsAsciiLetter(c);
     if (first) {
         return letter;
     }

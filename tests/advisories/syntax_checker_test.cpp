@@ -1,5 +1,5 @@
-// Markup advisories: the image and anchor advice, the store that only grows, and the advisory
-// section of the report.
+// Markup advisories: the image and anchor advice, the store that only grows, the advisory section
+// of the report, and the element properties the advice reads.
 #include "advisories/syntax_checker.h"
 
 #include <gtest/gtest.h>
@@ -18,20 +18,15 @@ const std::string kNoAlt = "Image does not have an alt attribute. ";
 const std::string kNoSize = "Defining size for images helps in faster page rendering. ";
 const std::string kBulky = "Image is too bulky. ";
 const std::string kAnchorNoAlt = "ALT tag in anchor gives baloon help in IE. ";
-const char* const kPage = "http://site/index.html";
-const char* const kHeader = "\"link status\",\"warning message\",\"link href\",\"referer\"\r\n";
+const std::string kPage = "http://site/index.html";
+const char* const kSized = R"(<img src="a.gif" alt="A" width="10" height="20">)";
 
-class FixedFileSize : public platform::FileSizeSource {
-  public:
-    explicit FixedFileSize(std::string size) : size_(std::move(size)) {}
+struct FixedFileSize : platform::FileSizeSource {
+    explicit FixedFileSize(std::string size) : size(std::move(size)) {}
     std::string FileSizeOf(const std::string& absoluteUrl) override {
-        askedFor = absoluteUrl;
-        return size_;
+        return absoluteUrl == "http://site/a.gif" ? size : "-1";
     }
-    std::string askedFor;
-
-  private:
-    std::string size_;
+    std::string size;
 };
 
 std::string Report() {
@@ -40,127 +35,91 @@ std::string Report() {
     return file.str();
 }
 
-class AdvisoryStore : public testing::Test {
-  protected:
-    void SetUp() override { ClearAdvisoriesForTesting(); }
-};
+// The one advisory a check left, as "subject|referrer|message"; "" when it left none.
+std::string OnlyAdvisory() {
+    EXPECT_LE(Advisories().size(), 1u);
+    return Advisories().empty() ? ""
+                                : Advisories()[0].subject + "|" + Advisories()[0].referrer + "|" +
+                                      Advisories()[0].message;
+}
 
-struct ImageCase {
+struct MarkupCase {
     const char* name;
-    const char* alt;
+    const char* tagOrAlt;  // the image's alt text, or the link's tag name
     const char* outerHTML;
-    std::optional<std::string> fileSize;  // none: the size cannot be had
+    std::optional<std::string> fileSize;  // images only; none: the size cannot be had
     std::string message;                  // empty: no advisory
 };
 
-class ImageMarkup : public AdvisoryStore, public testing::WithParamInterface<ImageCase> {};
+class ImageMarkup : public testing::TestWithParam<MarkupCase> {
+    void SetUp() override { ClearAdvisoriesForTesting(); }
+};
+class AnchorMarkup : public ImageMarkup {};
 
 TEST_P(ImageMarkup, GivesTheAdvice) {
-    const ImageCase& c = GetParam();
-    platform::ImageElement image{"http://site/a.gif", c.alt, c.outerHTML, nullptr};
-    std::shared_ptr<FixedFileSize> size;
+    const MarkupCase& c = GetParam();
+    platform::ImageElement image{"http://site/a.gif", c.tagOrAlt, c.outerHTML, nullptr};
     if (c.fileSize) {
-        size = std::make_shared<FixedFileSize>(*c.fileSize);
-        image.sizeSource = size;
+        image.sizeSource = std::make_shared<FixedFileSize>(*c.fileSize);
     }
     CheckImageMarkup(image, kPage);
-    if (size) {
-        EXPECT_EQ(size->askedFor, "http://site/a.gif");
-    }
-    if (c.message.empty()) {
-        EXPECT_TRUE(Advisories().empty());
-        return;
-    }
-    ASSERT_EQ(Advisories().size(), 1u);
-    EXPECT_EQ(Advisories()[0].subject, "Image http://site/a.gif");
-    EXPECT_EQ(Advisories()[0].referrer, kPage);
-    EXPECT_EQ(Advisories()[0].message, c.message);
+    EXPECT_EQ(OnlyAdvisory(),
+              c.message.empty() ? "" : "Image http://site/a.gif|" + kPage + "|" + c.message);
 }
-
-const char* const kSized = R"(<img src="a.gif" alt="A" width="10" height="20">)";
-
-INSTANTIATE_TEST_SUITE_P(
-    Advisories, ImageMarkup,
-    testing::Values(
-        ImageCase{"CompleteSmallImage", "A", kSized, "5000", ""},
-        ImageCase{"EverythingWrongInOrderAltSizeBulk", "", R"(<img src="a.gif" width="10">)",
-                  "20000", kNoAlt + kNoSize + kBulky},
-        ImageCase{"EmptyAltCountsAsMissing", "", R"(<img src="a.gif" alt="" width=1 height=1>)",
-                  "100", kNoAlt},
-        ImageCase{"NoHeight", "A", R"(<img src="a.gif" alt="A" width="10">)", "100", kNoSize},
-        ImageCase{"NoWidth", "A", R"(<img src="a.gif" alt="A" height="10">)", "100", kNoSize},
-        ImageCase{"SizeInStyleAnyCase", "A", R"(<img src="a.gif" style="Width:1px;hEiGhT:2px">)",
-                  "100", ""},
-        ImageCase{"SizeWordsInFileName", "A", R"(<img src="width_height.gif" alt="A">)", "100", ""},
-        ImageCase{"ExactlyTenThousandIsNotBulky", "A", kSized, "10000", ""},
-        ImageCase{"TenThousandAndOneIsBulky", "A", kSized, "10001", kBulky},
-        ImageCase{"BeyondThirtyTwoBits", "A", kSized, "99999999999", kBulky},
-        ImageCase{"UnknownSizeIsNotBulky", "A", kSized, "-1", ""},
-        ImageCase{"NoSizeSourceIsNotBulky", "A", kSized, std::nullopt, ""},
-        ImageCase{"WordsAreNotBulky", "A", kSized, "large", ""},
-        ImageCase{"TrailingTextIsNotANumber", "A", kSized, "20000 bytes", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct AnchorCase {
-    const char* name;
-    const char* tagName;
-    const char* outerHTML;
-    bool advised;
-};
-
-class AnchorMarkup : public AdvisoryStore, public testing::WithParamInterface<AnchorCase> {};
 
 TEST_P(AnchorMarkup, GivesTheAdvice) {
-    const AnchorCase& c = GetParam();
-    const platform::LinkElement link{"http://site/p.html", "", "", c.tagName, c.outerHTML};
-    CheckAnchorMarkup(link, "http://site/p.html#top", kPage);
-    if (!c.advised) {
-        EXPECT_TRUE(Advisories().empty());
-        return;
-    }
-    ASSERT_EQ(Advisories().size(), 1u);
-    EXPECT_EQ(Advisories()[0].subject, "Anchor http://site/p.html#top");
-    EXPECT_EQ(Advisories()[0].referrer, kPage);
-    EXPECT_EQ(Advisories()[0].message, kAnchorNoAlt);
+    const MarkupCase& c = GetParam();
+    CheckAnchorMarkup({"http://site/p.html", "", "", c.tagOrAlt, c.outerHTML},
+                      "http://site/p.html#top", kPage);
+    EXPECT_EQ(OnlyAdvisory(),
+              c.message.empty() ? "" : "Anchor http://site/p.html#top|" + kPage + "|" + c.message);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Advisories, AnchorMarkup,
-    testing::Values(
-        AnchorCase{"PlainAnchor", "A", R"(<a href="p.html">Page</a>)", true},
-        AnchorCase{"AltAttribute", "A", R"(<a href="p.html" alt="Page">Page</a>)", false},
-        AnchorCase{"ImageWithAltInside", "A", R"(<a href="p.html"><img alt="P"></a>)", false},
-        AnchorCase{"AltInFileName", "A", R"(<a href="salt.html">Salt</a>)", false},
-        AnchorCase{"AltInLinkText", "A", R"(<a href="p.html">Malta</a>)", false},
-        AnchorCase{"AultIsNotAlt", "A", R"(<a href="p.html">default</a>)", true},
-        AnchorCase{"AreaIsNeverAdvised", "AREA", R"(<area href="p.html">)", false},
-        AnchorCase{"LowerCaseTagNameIsNotA", "a", R"(<a href="p.html">Page</a>)", false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Advisories, ImageMarkup, testing::Values(
+    MarkupCase{"CompleteSmallImage", "A", kSized, "5000", ""},
+    MarkupCase{"EverythingWrongInOrderAltSizeBulk", "", R"(<img src="a.gif" width="10">)", "20000", kNoAlt + kNoSize + kBulky},
+    MarkupCase{"NoHeight", "A", R"(<img src="a.gif" alt="A" width="10">)", "100", kNoSize},
+    MarkupCase{"NoWidth", "A", R"(<img src="a.gif" alt="A" height="10">)", "100", kNoSize},
+    MarkupCase{"SizeInStyleAnyCase", "A", R"(<img src="a.gif" style="Width:1px;hEiGhT:2px">)", "100", ""},
+    MarkupCase{"ExactlyTenThousandIsNotBulky", "A", kSized, "10000", ""},
+    MarkupCase{"TenThousandAndOneIsBulky", "A", kSized, "10001", kBulky},
+    MarkupCase{"BeyondThirtyTwoBits", "A", kSized, "99999999999", kBulky},
+    MarkupCase{"NoSizeSourceIsNotBulky", "A", kSized, std::nullopt, ""},
+    MarkupCase{"TrailingTextIsNotANumber", "A", kSized, "20000 bytes", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AdvisoryStore, EmptyStoreWritesNothingNotEvenTheHeader) {
-    EXPECT_EQ(Report(), "");
-}
+INSTANTIATE_TEST_SUITE_P(Advisories, AnchorMarkup, testing::Values(
+    MarkupCase{"PlainAnchor", "A", R"(<a href="p.html">Page</a>)", {}, kAnchorNoAlt},
+    MarkupCase{"AltAttribute", "A", R"(<a href="p.html" alt="Page">Page</a>)", {}, ""},
+    MarkupCase{"AltInLinkText", "A", R"(<a href="p.html">Malta</a>)", {}, ""},
+    MarkupCase{"AultIsNotAlt", "A", R"(<a href="p.html">default</a>)", {}, kAnchorNoAlt},
+    MarkupCase{"AreaIsNeverAdvised", "AREA", R"(<area href="p.html">)", {}, ""},
+    MarkupCase{"LowerCaseTagNameIsNotA", "a", R"(<a href="p.html">Page</a>)", {}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(AdvisoryStore, SecondRunOverTheSameSiteStoresEveryAdvisoryAgain) {
+TEST(AdvisoryStore, WritesNothingWhenEmptyThenEveryAdviceOfEveryRunQuotesDoubled) {
+    ClearAdvisoriesForTesting();
+    EXPECT_EQ(Report(), "");
     const platform::ImageElement image{"http://site/a.gif", "", kSized, nullptr};
-    const platform::LinkElement link{"http://site/p.html", "", "", "A", "<a href=p.html>P</a>"};
     for (int run = 0; run < 2; ++run) {
         CheckImageMarkup(image, kPage);
-        CheckAnchorMarkup(link, link.href, kPage);
     }
-    const std::string imageLine =
-        "\"warning\",\"" + kNoAlt + "\",\"Image http://site/a.gif\",\"http://site/index.html\"\r\n";
-    const std::string anchorLine =
-        "\"warning\",\"" + kAnchorNoAlt +
-        "\",\"Anchor http://site/p.html\",\"http://site/index.html\"\r\n";
-    EXPECT_EQ(Report(), kHeader + imageLine + anchorLine + imageLine + anchorLine);
+    AddAdvisory("Image \"q\".gif", "http://site/\",\"forged", kNoAlt);
+    const std::string line =
+        "\"warning\",\"" + kNoAlt + "\",\"Image http://site/a.gif\",\"" + kPage + "\"\r\n";
+    EXPECT_EQ(Report(), "\"link status\",\"warning message\",\"link href\",\"referer\"\r\n" + line +
+                            line + "\"warning\",\"" + kNoAlt +
+                            "\",\"Image \"\"q\"\".gif\",\"http://site/\"\",\"\"forged\"\r\n");
 }
 
-TEST_F(AdvisoryStore, QuotesInFieldsAreDoubled) {
-    AddAdvisory("Image http://site/\"a\".gif", "http://site/\",\"forged", kNoAlt);
-    EXPECT_EQ(Report(),
-              std::string(kHeader) + "\"warning\",\"" + kNoAlt +
-                  "\",\"Image http://site/\"\"a\"\".gif\",\"http://site/\"\",\"\"forged\"\r\n");
+TEST(DocumentProperties, ImageSizeWithoutSourceIsMinusOneAndAppletArchiveMayBeMissing) {
+    EXPECT_EQ(platform::ImageElement{}.fileSize(), "-1");
+    platform::AppletElement applet;
+    EXPECT_THROW(applet.Archive(), platform::MissingProperty);
+    applet.archive = "game.jar";
+    EXPECT_EQ(applet.Archive(), "game.jar");
 }
 
 }  // namespace

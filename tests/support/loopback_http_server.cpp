@@ -1,127 +1,84 @@
 #include "support/loopback_http_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <stdexcept>
+
+#include "platform/ascii.h"
 
 namespace quill::test_support {
 namespace {
 
-std::string ToLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+using platform::EqualsNoCase;
 
 std::string FindHeader(const HeaderList& headers, const std::string& name) {
-    const std::string wanted = ToLower(name);
-    for (const auto& [key, value] : headers) {
-        if (ToLower(key) == wanted) {
-            return value;
-        }
-    }
-    return "";
+    const auto found = std::find_if(headers.begin(), headers.end(), [&name](const auto& header) {
+        return EqualsNoCase(header.first, name);
+    });
+    return found == headers.end() ? "" : found->second;
 }
 
-bool HasHeader(const HeaderList& headers, const std::string& name) {
-    const std::string wanted = ToLower(name);
-    return std::any_of(headers.begin(), headers.end(),
-                       [&wanted](const auto& header) { return ToLower(header.first) == wanted; });
-}
-
-std::string ReasonPhrase(int code) {
-    switch (code) {
-        case 301:
-            return "Moved Permanently";
-        case 302:
-            return "Found";
-        case 303:
-            return "See Other";
-        case 307:
-            return "Temporary Redirect";
-        case 308:
-            return "Permanent Redirect";
-        default:
-            return "Redirect";
-    }
-}
-
-// Status line and headers of `response`, blank line included; Content-Length is `bodySize`
-// unless the response states its own.
+// Status line and headers, blank line included; Content-Length is `bodySize` unless stated.
 std::string HeadOf(const HttpResponse& response, std::size_t bodySize) {
     std::string head = response.statusLine + "\r\n";
+    bool hasLength = false;
     for (const auto& [name, value] : response.headers) {
         head += name + ": " + value + "\r\n";
+        hasLength = hasLength || EqualsNoCase(name, "Content-Length");
     }
-    if (!HasHeader(response.headers, "Content-Length")) {
+    if (!hasLength) {
         head += "Content-Length: " + std::to_string(bodySize) + "\r\n";
     }
     return head + "\r\n";
 }
 
 bool SendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
         const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+        if (n <= 0 && !(n < 0 && errno == EINTR)) {
             return false;
         }
-        sent += static_cast<std::size_t>(n);
+        sent += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
     return true;
 }
 
-struct ParsedRequest {
-    std::string method;
-    std::string target;
-    std::string version;
-    HeaderList headers;
-};
-
-bool ParseHead(const std::string& head, ParsedRequest& request) {
+// The request line and headers of `head` (which ends with one CRLF); false when malformed.
+bool ParseHead(const std::string& head, RecordedRequest& request) {
     std::size_t lineEnd = head.find("\r\n");
-    const std::string requestLine = head.substr(0, lineEnd);
-    const std::size_t firstSpace = requestLine.find(' ');
-    const std::size_t secondSpace = requestLine.find(' ', firstSpace + 1);
-    if (firstSpace == std::string::npos || secondSpace == std::string::npos) {
+    const std::string line = head.substr(0, lineEnd);
+    const std::size_t first = line.find(' ');
+    const std::size_t second = line.find(' ', first + 1);
+    if (first == std::string::npos || second == std::string::npos) {
         return false;
     }
-    request.method = requestLine.substr(0, firstSpace);
-    request.target = requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1);
-    request.version = requestLine.substr(secondSpace + 1);
-    while (lineEnd != std::string::npos && lineEnd + 2 < head.size()) {
-        const std::size_t start = lineEnd + 2;
+    request.method = line.substr(0, first);
+    request.target = line.substr(first + 1, second - first - 1);
+    request.version = line.substr(second + 1);
+    for (std::size_t start = lineEnd + 2; start < head.size(); start = lineEnd + 2) {
         lineEnd = head.find("\r\n", start);
-        const std::string line = head.substr(start, lineEnd - start);
-        if (line.empty()) {
-            break;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon != std::string::npos) {
-            request.headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        const std::string header = head.substr(start, lineEnd - start);
+        if (const std::size_t colon = header.find(':'); colon != std::string::npos) {
+            request.headers.emplace_back(platform::Trim(header.substr(0, colon)),
+                                         platform::Trim(header.substr(colon + 1)));
         }
     }
     return true;
+}
+
+// Requests of that method and target; an empty one stands for any.
+int CountOf(const std::vector<RecordedRequest>& requests, const std::string& method,
+            const std::string& target) {
+    return static_cast<int>(std::count_if(requests.begin(), requests.end(), [&](const auto& r) {
+        return (method.empty() || r.method == method) && (target.empty() || r.target == target);
+    }));
 }
 
 }  // namespace
@@ -131,40 +88,41 @@ std::string RecordedRequest::HeaderValue(const std::string& name) const {
 }
 
 struct LoopbackHttpServer::Route {
-    enum class Kind { Reply, Raw, NoReply, ClosedMidHeader, Delayed, TwoParts };
-    Kind kind = Kind::Reply;
-    std::string path;  // as set up; names the gate of a two-part route
+    enum class Kind { Reply, Raw, NoReply };
+    Route(Kind kind, HttpResponse response = {}, std::string raw = "",
+          std::chrono::milliseconds delay = {}, std::optional<std::string> secondPart = {})
+        : kind(kind),
+          response(std::move(response)),
+          raw(std::move(raw)),
+          delay(delay),
+          secondPart(std::move(secondPart)) {}
+    Kind kind;
     HttpResponse response;
-    std::string raw;
-    std::string secondPart;
-    std::chrono::milliseconds delay{0};
+    std::string raw;  // what a Raw route writes before it closes
+    std::chrono::milliseconds delay;
+    // A two-part reply: the rest of the body, held until the path is released.
+    std::optional<std::string> secondPart;
+    std::string path;  // as set up; names the gate of a two-part route
 };
 
 LoopbackHttpServer::LoopbackHttpServer() {
-    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("loopback server: no pipe");
-    }
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     socklen_t length = sizeof(address);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(listenFd_, 128) != 0 ||
         ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (listenFd_ >= 0) {
-            ::close(listenFd_);
-        }
-        ::close(stopPipe_[0]);
-        ::close(stopPipe_[1]);
+        ::close(listenFd_);
         throw std::runtime_error("loopback server: cannot listen");
     }
     port_ = ntohs(address.sin_port);
     acceptThread_ = std::thread(&LoopbackHttpServer::AcceptLoop, this);
 }
 
+// Shutting a socket down wakes whatever blocks on it: accept() and recv() return at once.
 LoopbackHttpServer::~LoopbackHttpServer() {
     {
         std::lock_guard lock(mutex_);
@@ -174,104 +132,59 @@ LoopbackHttpServer::~LoopbackHttpServer() {
         }
     }
     changed_.notify_all();
-    const char stop = 's';
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], &stop, 1);
+    ::shutdown(listenFd_, SHUT_RDWR);
     acceptThread_.join();
     // No thread is added once the accept loop has ended.
     for (std::thread& thread : connectionThreads_) {
         thread.join();
     }
     ::close(listenFd_);
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
-}
-
-std::string LoopbackHttpServer::Origin() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
-}
-
-std::string LoopbackHttpServer::Url(const std::string& path) const {
-    return Origin() + path;
 }
 
 void LoopbackHttpServer::SetRoute(const std::string& path, Route route) {
     route.path = path;
     std::lock_guard lock(mutex_);
+    released_.erase(path);
     routes_[path] = std::make_shared<const Route>(std::move(route));
 }
 
 void LoopbackHttpServer::Serve(const std::string& path, HttpResponse response) {
-    Route route;
-    route.response = std::move(response);
-    SetRoute(path, std::move(route));
-}
-
-void LoopbackHttpServer::ServeStatusLine(const std::string& path, const std::string& statusLine) {
-    Serve(path, HttpResponse{statusLine, {{"Content-Type", "text/plain"}}, "status\n"});
-}
-
-void LoopbackHttpServer::ServePage(const std::string& path, const std::string& html) {
-    ServeFile(path, "text/html; charset=utf-8", html);
-}
-
-void LoopbackHttpServer::ServeFile(const std::string& path, const std::string& contentType,
-                                   const std::string& body) {
-    Serve(path, HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, body});
+    SetRoute(path, Route{Route::Kind::Reply, std::move(response)});
 }
 
 void LoopbackHttpServer::ServeRedirect(const std::string& path, const std::string& location,
                                        int code) {
-    Serve(path, HttpResponse{"HTTP/1.1 " + std::to_string(code) + " " + ReasonPhrase(code),
+    const std::map<int, std::string> reasons = {{301, "Moved Permanently"},
+                                                {302, "Found"},
+                                                {303, "See Other"},
+                                                {307, "Temporary Redirect"},
+                                                {308, "Permanent Redirect"}};
+    Serve(path, HttpResponse{"HTTP/1.1 " + std::to_string(code) + " " +
+                                 (reasons.count(code) > 0 ? reasons.at(code) : "Redirect"),
                              {{"Location", location}, {"Content-Type", "text/html"}},
                              "<html><body>moved</body></html>"});
 }
 
-void LoopbackHttpServer::ServeSite(const std::map<std::string, std::string>& pages) {
-    for (const auto& [path, html] : pages) {
-        ServePage(path, html);
-    }
-}
-
 void LoopbackHttpServer::ServeRaw(const std::string& path, const std::string& bytes) {
-    Route route;
-    route.kind = Route::Kind::Raw;
-    route.raw = bytes;
-    SetRoute(path, std::move(route));
+    SetRoute(path, Route{Route::Kind::Raw, {}, bytes});
 }
 
 void LoopbackHttpServer::ServeNoReply(const std::string& path) {
-    Route route;
-    route.kind = Route::Kind::NoReply;
-    SetRoute(path, std::move(route));
-}
-
-void LoopbackHttpServer::ServeClosedMidHeader(const std::string& path) {
-    Route route;
-    route.kind = Route::Kind::ClosedMidHeader;
-    route.raw = "HTTP/1.1 200 OK\r\nContent-Ty";
-    SetRoute(path, std::move(route));
+    SetRoute(path, Route{Route::Kind::NoReply});
 }
 
 void LoopbackHttpServer::ServeDelayed(const std::string& path, HttpResponse response,
                                       std::chrono::milliseconds delay) {
-    Route route;
-    route.kind = Route::Kind::Delayed;
-    route.response = std::move(response);
-    route.delay = delay;
-    SetRoute(path, std::move(route));
+    SetRoute(path, Route{Route::Kind::Reply, std::move(response), "", delay});
 }
 
 void LoopbackHttpServer::ServeInTwoParts(const std::string& path, const std::string& contentType,
                                          const std::string& firstPart,
                                          const std::string& secondPart) {
-    Route route;
-    route.kind = Route::Kind::TwoParts;
-    route.response = HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, firstPart};
-    route.secondPart = secondPart;
-    route.path = path;
-    std::lock_guard lock(mutex_);
-    released_.erase(path);
-    routes_[path] = std::make_shared<const Route>(std::move(route));
+    SetRoute(path,
+             Route{Route::Kind::Reply,
+                   HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, firstPart}, "",
+                   std::chrono::milliseconds(0), secondPart});
 }
 
 void LoopbackHttpServer::Release(const std::string& path) {
@@ -296,11 +209,40 @@ LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& targe
     if (found != routes_.end()) {
         return *found->second;
     }
-    Route notFound;
-    notFound.response = HttpResponse{"HTTP/1.1 404 Not Found",
-                                     {{"Content-Type", "text/html"}},
-                                     "<html><body>Not Found</body></html>"};
-    return notFound;
+    return Route{Route::Kind::Reply, HttpResponse{"HTTP/1.1 404 Not Found",
+                                                  {{"Content-Type", "text/html"}},
+                                                  "<html><body>Not Found</body></html>"}};
+}
+
+std::string LoopbackHttpServer::Origin() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+std::string LoopbackHttpServer::Url(const std::string& path) const {
+    return Origin() + path;
+}
+
+void LoopbackHttpServer::ServeStatusLine(const std::string& path, const std::string& statusLine) {
+    Serve(path, HttpResponse{statusLine, {{"Content-Type", "text/plain"}}, "status\n"});
+}
+
+void LoopbackHttpServer::ServePage(const std::string& path, const std::string& html) {
+    ServeFile(path, "text/html; charset=utf-8", html);
+}
+
+void LoopbackHttpServer::ServeFile(const std::string& path, const std::string& contentType,
+                                   const std::string& body) {
+    Serve(path, HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, body});
+}
+
+void LoopbackHttpServer::ServeSite(const std::map<std::string, std::string>& pages) {
+    for (const auto& [path, html] : pages) {
+        ServePage(path, html);
+    }
+}
+
+void LoopbackHttpServer::ServeClosedMidHeader(const std::string& path) {
+    ServeRaw(path, "HTTP/1.1 200 OK\r\nContent-Ty");
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
@@ -309,21 +251,11 @@ std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
 }
 
 int LoopbackHttpServer::RequestCount() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(requests_.size());
+    return RequestCount("", "");
 }
 
 int LoopbackHttpServer::RequestCount(const std::string& target) const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count_if(requests_.begin(), requests_.end(),
-                                          [&](const auto& r) { return r.target == target; }));
-}
-
-int LoopbackHttpServer::RequestCount(const std::string& method, const std::string& target) const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count_if(requests_.begin(), requests_.end(), [&](const auto& r) {
-        return r.method == method && r.target == target;
-    }));
+    return RequestCount("", target);
 }
 
 int LoopbackHttpServer::ConnectionCount() const {
@@ -331,24 +263,20 @@ int LoopbackHttpServer::ConnectionCount() const {
     return connections_;
 }
 
+int LoopbackHttpServer::OpenConnectionCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(openFds_.size());
+}
+
 bool LoopbackHttpServer::WaitForRequests(int count, std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout,
-                             [&] { return static_cast<int>(requests_.size()) >= count; });
+    return WaitForRequest("", count, timeout);
 }
 
 bool LoopbackHttpServer::WaitForRequest(const std::string& target, int count,
                                         std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] {
-        return std::count_if(requests_.begin(), requests_.end(),
-                             [&](const auto& r) { return r.target == target; }) >= count;
-    });
-}
-
-int LoopbackHttpServer::OpenConnectionCount() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(openFds_.size());
+    return changed_.wait_for(lock, timeout,
+                             [&] { return CountOf(requests_, "", target) >= count; });
 }
 
 bool LoopbackHttpServer::WaitForOpenConnectionsAtMost(int count,
@@ -358,6 +286,7 @@ bool LoopbackHttpServer::WaitForOpenConnectionsAtMost(int count,
                              [&] { return static_cast<int>(openFds_.size()) <= count; });
 }
 
+// False when the server stopped first.
 bool LoopbackHttpServer::WaitUntilStoppedOr(std::chrono::milliseconds delay) {
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, delay, [this] { return stopping_; });
@@ -369,153 +298,99 @@ bool LoopbackHttpServer::WaitForGate(const std::string& path) {
     return !stopping_;
 }
 
+int LoopbackHttpServer::RequestCount(const std::string& method, const std::string& target) const {
+    std::lock_guard lock(mutex_);
+    return CountOf(requests_, method, target);
+}
+
 void LoopbackHttpServer::AcceptLoop() {
     for (;;) {
-        pollfd watched[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            if (fd >= 0) {
+                ::close(fd);
             }
             return;
         }
-        if (watched[1].revents != 0) {
-            return;
+        if (fd >= 0) {
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+            openFds_.push_back(fd);
+            connectionThreads_.emplace_back(&LoopbackHttpServer::ServeConnection, this, fd,
+                                            connections_++);
         }
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        const int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-        std::lock_guard lock(mutex_);
-        if (stopping_) {
-            ::close(fd);
-            return;
-        }
-        const int id = connections_++;
-        openFds_.push_back(fd);
-        connectionThreads_.emplace_back(&LoopbackHttpServer::ServeConnection, this, fd, id);
     }
 }
 
 void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
     std::string buffer;
     // Reads more bytes into `buffer`; false at the peer's end, an error or shutdown.
-    auto readMore = [&]() {
-        pollfd watched[2] = {{fd, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        for (;;) {
-            if (::poll(watched, 2, -1) < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            if (watched[1].revents != 0) {
-                return false;
-            }
-            char chunk[4096];
-            const ssize_t n = ::recv(fd, chunk, sizeof(chunk), 0);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            buffer.append(chunk, static_cast<std::size_t>(n));
-            return true;
+    const auto readMore = [&] {
+        char chunk[4096];
+        ssize_t n;
+        while ((n = ::recv(fd, chunk, sizeof(chunk), 0)) < 0 && errno == EINTR) {
         }
+        buffer.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        return n > 0;
     };
 
-    bool open = true;
-    while (open) {
+    for (bool open = true; open;) {
         std::size_t headEnd;
-        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (!readMore()) {
-                open = false;
-                break;
-            }
+        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos && (open = readMore())) {
         }
+        RecordedRequest request;
         if (!open) {
             break;
         }
-        ParsedRequest parsed;
-        const std::string head = buffer.substr(0, headEnd + 2);
-        buffer.erase(0, headEnd + 4);
-        if (!ParseHead(head, parsed)) {
+        if (!ParseHead(buffer.substr(0, headEnd + 2), request)) {
             SendAll(fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
             break;
         }
-        const std::string length = FindHeader(parsed.headers, "Content-Length");
+        buffer.erase(0, headEnd + 4);
+        const std::string length = FindHeader(request.headers, "Content-Length");
         const std::size_t bodySize = length.empty() ? 0 : std::stoul(length);
-        while (buffer.size() < bodySize && open) {
-            open = readMore();
+        while (buffer.size() < bodySize && (open = readMore())) {
         }
         if (!open) {
             break;
         }
         buffer.erase(0, bodySize);
-
         {
             std::lock_guard lock(mutex_);
-            RecordedRequest record;
-            record.sequence = static_cast<int>(requests_.size());
-            record.connection = connectionId;
-            record.method = parsed.method;
-            record.target = parsed.target;
-            record.version = parsed.version;
-            record.headers = parsed.headers;
-            requests_.push_back(std::move(record));
+            request.sequence = static_cast<int>(requests_.size());
+            request.connection = connectionId;
+            requests_.push_back(request);
         }
         changed_.notify_all();
 
-        const Route route = FindRoute(parsed.target);
-        const bool head_only = parsed.method == "HEAD";
-        const std::string connectionHeader = ToLower(FindHeader(parsed.headers, "Connection"));
-        bool keepAlive = parsed.version == "HTTP/1.1" ? connectionHeader != "close"
-                                                      : connectionHeader == "keep-alive";
-        keepAlive = keepAlive && route.response.statusLine.rfind("HTTP/1.0", 0) != 0 &&
-                    ToLower(FindHeader(route.response.headers, "Connection")) != "close";
-
-        switch (route.kind) {
-            case Route::Kind::Raw:
-            case Route::Kind::ClosedMidHeader:
-                SendAll(fd, route.raw);
-                open = false;
-                break;
-            case Route::Kind::NoReply:
-                while (readMore()) {
-                    buffer.clear();
-                }
-                open = false;
-                break;
-            case Route::Kind::Delayed:
-                if (!WaitUntilStoppedOr(route.delay)) {
-                    open = false;
-                    break;
-                }
-                [[fallthrough]];
-            case Route::Kind::Reply: {
-                const std::string& body = route.response.body;
-                std::string bytes = HeadOf(route.response, body.size());
-                if (!head_only) {
-                    bytes += body;
-                }
-                open = SendAll(fd, bytes) && keepAlive;
-                break;
-            }
-            case Route::Kind::TwoParts: {
-                const std::size_t total = route.response.body.size() + route.secondPart.size();
-                std::string bytes = HeadOf(route.response, total);
-                if (head_only) {
-                    open = SendAll(fd, bytes) && keepAlive;
-                    break;
-                }
-                bytes += route.response.body;
-                open = SendAll(fd, bytes) && WaitForGate(route.path) &&
-                       SendAll(fd, route.secondPart) && keepAlive;
-                break;
-            }
+        const Route route = FindRoute(request.target);
+        const std::string asked = FindHeader(request.headers, "Connection");
+        const bool keepAlive =
+            (request.version == "HTTP/1.1" ? !EqualsNoCase(asked, "close")
+                                           : EqualsNoCase(asked, "keep-alive")) &&
+            route.response.statusLine.rfind("HTTP/1.0", 0) != 0 &&
+            !EqualsNoCase(FindHeader(route.response.headers, "Connection"), "close");
+        if (route.kind == Route::Kind::Raw) {
+            SendAll(fd, route.raw);
+            break;
         }
+        if (route.kind == Route::Kind::NoReply) {
+            while (readMore()) {
+                buffer.clear();
+            }
+            break;
+        }
+        if (route.delay.count() > 0 && !WaitUntilStoppedOr(route.delay)) {
+            break;
+        }
+        const std::string& body = route.response.body;
+        const std::string rest = route.secondPart.value_or("");
+        const bool headOnly = request.method == "HEAD";
+        open = SendAll(fd, HeadOf(route.response, body.size() + rest.size()) +
+                               (headOnly ? "" : body)) &&
+               (headOnly || !route.secondPart || (WaitForGate(route.path) && SendAll(fd, rest))) &&
+               keepAlive;
     }
 
     {

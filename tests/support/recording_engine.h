@@ -18,7 +18,6 @@ class RecordingEngine final : public TransferEngine {
         auto transfer = inner_.Start(std::move(request));
         std::lock_guard lock(mutex_);
         last_ = transfer;
-        ++started_;
         return transfer;
     }
     void SetFileAccess(bool allowed) override { inner_.SetFileAccess(allowed); }
@@ -29,30 +28,24 @@ class RecordingEngine final : public TransferEngine {
 
     // Blocks until the last request started has finished (at once when it was dropped).
     void WaitForLast() {
-        std::shared_ptr<Transfer> last;
-        {
-            std::lock_guard lock(mutex_);
-            last = last_.lock();
-        }
-        if (last) {
+        if (const std::shared_ptr<Transfer> last = Last()) {
             last->WaitFinished();
         }
     }
     TransferRequest LastRequest() {
-        std::lock_guard lock(mutex_);
-        auto last = last_.lock();
+        const std::shared_ptr<Transfer> last = Last();
         return last ? last->Request() : TransferRequest{};
-    }
-    int StartedCount() {
-        std::lock_guard lock(mutex_);
-        return started_;
     }
 
   private:
+    std::shared_ptr<Transfer> Last() {
+        std::lock_guard lock(mutex_);
+        return last_.lock();
+    }
+
     TransferEngine& inner_;
     std::mutex mutex_;
     std::weak_ptr<Transfer> last_;
-    int started_ = 0;
 };
 
 }  // namespace quill::platform
