@@ -63,22 +63,13 @@ std::string SchemeOf(const std::string& url, std::string& error) {
 // "host:port" of a URL libcurl can parse, the host in lower case and the port filled in from the
 // scheme; "" otherwise.
 std::string OriginOf(const std::string& url) {
-    CURLU* handle = curl_url();
-    if (handle == nullptr) {
+    CurlUrl handle;
+    if (!handle || handle.Set(CURLUPART_URL, url) != CURLUE_OK) {
         return "";
     }
-    std::string origin;
-    char* host = nullptr;
-    char* port = nullptr;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-        curl_url_get(handle, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
-        origin = ToLower(host) + ":" + port;
-    }
-    curl_free(host);
-    curl_free(port);
-    curl_url_cleanup(handle);
-    return origin;
+    const std::optional<std::string> host = handle.Get(CURLUPART_HOST);
+    const std::optional<std::string> port = handle.Get(CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    return host && port ? AsciiLower(*host) + ":" + *port : "";
 }
 
 // What libcurl would read from the environment, plus the loopback names and addresses.
