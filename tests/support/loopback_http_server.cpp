@@ -131,13 +131,15 @@ std::string RecordedRequest::HeaderValue(const std::string& name) const {
 }
 
 struct LoopbackHttpServer::Route {
-    enum class Kind { Reply, Raw, NoReply, ClosedMidHeader, Delayed, TwoParts };
+    enum class Kind { Reply, Raw, NoReply, ClosedMidHeader, Delayed, TwoParts, Held };
     Kind kind = Kind::Reply;
     std::string path;  // as set up; names the gate of a two-part route
     HttpResponse response;
     std::string raw;
     std::string secondPart;
     std::chrono::milliseconds delay{0};
+    // When set, the responses given in turn; `response` is the one for this request.
+    std::vector<HttpResponse> turns;
 };
 
 LoopbackHttpServer::LoopbackHttpServer() {
@@ -274,6 +276,33 @@ void LoopbackHttpServer::ServeInTwoParts(const std::string& path, const std::str
     routes_[path] = std::make_shared<const Route>(std::move(route));
 }
 
+void LoopbackHttpServer::ServeWhenReleased(const std::string& path, HttpResponse response) {
+    Route route;
+    route.kind = Route::Kind::Held;
+    route.response = std::move(response);
+    route.path = path;
+    std::lock_guard lock(mutex_);
+    released_.erase(path);
+    routes_[path] = std::make_shared<const Route>(std::move(route));
+}
+
+void LoopbackHttpServer::ServeFor(const std::string& method, const std::string& path,
+                                  HttpResponse response) {
+    Route route;
+    route.response = std::move(response);
+    route.path = path;
+    std::lock_guard lock(mutex_);
+    routes_[method + " " + path] = std::make_shared<const Route>(std::move(route));
+}
+
+void LoopbackHttpServer::ServeInTurn(const std::string& path, std::vector<HttpResponse> responses) {
+    Route route;
+    route.turns = std::move(responses);
+    SetRoute(path, std::move(route));
+    std::lock_guard lock(mutex_);
+    turnsTaken_[path] = 0;
+}
+
 void LoopbackHttpServer::Release(const std::string& path) {
     {
         std::lock_guard lock(mutex_);
@@ -287,14 +316,22 @@ void LoopbackHttpServer::Remove(const std::string& path) {
     routes_.erase(path);
 }
 
-LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& target) const {
+LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& method,
+                                                        const std::string& target) {
     std::lock_guard lock(mutex_);
-    auto found = routes_.find(target);
-    if (found == routes_.end()) {
-        found = routes_.find(target.substr(0, target.find('?')));
-    }
-    if (found != routes_.end()) {
-        return *found->second;
+    const std::string path = target.substr(0, target.find('?'));
+    for (const std::string& key : {method + " " + target, method + " " + path, target, path}) {
+        const auto found = routes_.find(key);
+        if (found == routes_.end()) {
+            continue;
+        }
+        Route route = *found->second;
+        if (!route.turns.empty()) {
+            std::size_t& taken = turnsTaken_[route.path];
+            route.response = route.turns[std::min(taken, route.turns.size() - 1)];
+            ++taken;
+        }
+        return route;
     }
     Route notFound;
     notFound.response = HttpResponse{"HTTP/1.1 404 Not Found",
@@ -468,7 +505,7 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
         }
         changed_.notify_all();
 
-        const Route route = FindRoute(parsed.target);
+        const Route route = FindRoute(parsed.method, parsed.target);
         const bool head_only = parsed.method == "HEAD";
         const std::string connectionHeader = ToLower(FindHeader(parsed.headers, "Connection"));
         bool keepAlive = parsed.version == "HTTP/1.1" ? connectionHeader != "close"
@@ -490,6 +527,12 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
                 break;
             case Route::Kind::Delayed:
                 if (!WaitUntilStoppedOr(route.delay)) {
+                    open = false;
+                    break;
+                }
+                [[fallthrough]];
+            case Route::Kind::Held:
+                if (route.kind == Route::Kind::Held && !WaitForGate(route.path)) {
                     open = false;
                     break;
                 }
@@ -524,6 +567,27 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
         ::close(fd);
     }
     changed_.notify_all();
+}
+
+SilentPort::SilentPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd_, 128) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot open a silent loopback port");
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+SilentPort::~SilentPort() {
+    ::close(fd_);
+}
+
+std::string SilentPort::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 RefusingPort::RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
