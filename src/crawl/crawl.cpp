@@ -79,6 +79,9 @@ void Crawl::btnStartStop_Click() {
     // inside the first would empty the registry under it.
     if (frontEnd_.Caption(CaptionControl::btnStartStop) != "Start" || inRun_) {
         state_.running = false;
+        // The requests in flight are cancelled, and the probe sends no new one.
+        URLChecker::Stop();
+        services_.browser.Stop();
         return;
     }
     if (frontEnd_.Text(TextControl::txtStartURL).empty()) {
@@ -112,6 +115,9 @@ void Crawl::RunCrawl() {
         state_.loadTimeOut = LoadTimeOutFrom(frontEnd_.Text(TextControl::txtTmOut));
         VisitControl::SetFollowExternal(frontEnd_.Value(CheckControl::chkExternal));
         URLChecker::SetInetControl(services_.inet);
+        // The time-out bounds every request: probes and page loads alike.
+        URLChecker::SetRequestTimeout(state_.loadTimeOut);
+        services_.browser.SetLoadTimeoutSeconds(state_.loadTimeOut);
         // The disk answers file: URLs only for a run that starts there.
         services_.setFileAccess(
             StartsWithNoCase(frontEnd_.Text(TextControl::txtStartURL), "file:"));
@@ -200,6 +206,8 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
 
     platform::Browser& browser = services_.browser;
     browser.Navigate(url);
+    // The sleep of a pass ends as soon as the load has completed.
+    const std::shared_ptr<platform::Completion> loaded = browser.LoadDone();
     for (int passes = 0;;) {
         if (browser.ReadyState() == platform::Browser::kReadyStateComplete) {
             break;
@@ -213,7 +221,7 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime) {
             loadTime = elapsed();
             return false;
         }
-        services_.sleeper.Sleep(kWaitMilliseconds);
+        services_.sleeper.SleepUntil(kWaitMilliseconds, *loaded);
         PumpThreeTimes();
     }
     loadTime = elapsed();
