@@ -1,11 +1,15 @@
 #include "cli/interrupt.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 
 namespace quill::cli {
 
@@ -93,6 +97,40 @@ void InterruptibleSleeper::Sleep(int milliseconds) {
             return;
         }
     }
+}
+
+void InterruptibleSleeper::SleepUntil(int milliseconds, platform::Completion& done) {
+    if (milliseconds <= 0 || requests_.Pending() || done.Done()) {
+        return;
+    }
+    // The completion writes to an eventfd; poll ends on it, on a signal or when the time is up,
+    // and is never restarted after a signal.
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        Sleep(milliseconds);
+        return;
+    }
+    done.SetListener([wake] {
+        const std::uint64_t one = 1;
+        const ssize_t ignored = ::write(wake, &one, sizeof(one));
+        (void)ignored;
+    });
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        pollfd watched{wake, POLLIN, 0};
+        const int ready = ::poll(&watched, 1, static_cast<int>(left.count()));
+        if (ready > 0 || (ready < 0 && (errno != EINTR || requests_.Pending()))) {
+            break;
+        }
+    }
+    done.SetListener(nullptr);
+    ::close(wake);
 }
 
 InterruptPump::InterruptPump(InterruptRequests& requests, std::function<bool()> stopIsOffered)

@@ -50,11 +50,13 @@ class InterruptsHeldBack {
     sigset_t previous_;
 };
 
-// Sleeps until the time is up or a Ctrl-C arrives, so a Stop is not held up by a one-second wait.
+// Sleeps until the time is up or a Ctrl-C arrives, so a Stop is not held up by a one-second wait;
+// SleepUntil ends as well when what it waits for is done.
 class InterruptibleSleeper final : public platform::Sleeper {
   public:
     explicit InterruptibleSleeper(const InterruptRequests& requests) : requests_(requests) {}
     void Sleep(int milliseconds) override;
+    void SleepUntil(int milliseconds, platform::Completion& done) override;
 
   private:
     const InterruptRequests& requests_;

@@ -83,6 +83,9 @@ void Crawl::btnStartStop_Click() {
     // inside the first would empty the registry under it.
     if (frontEnd_.Caption(CaptionControl::btnStartStop) != "Start" || inRun_) {
         state_.running = false;
+        // The requests in flight are cancelled, and the probe sends no new one.
+        URLChecker::Stop();
+        services_.browser.Stop();
         return;
     }
     if (frontEnd_.Text(TextControl::txtStartURL).empty()) {
@@ -117,6 +120,9 @@ void Crawl::RunCrawl() {
         state_.loadTimeOut = LoadTimeOutFrom(frontEnd_.Text(TextControl::txtTmOut));
         VisitControl::SetFollowExternal(frontEnd_.Value(CheckControl::chkExternal));
         URLChecker::SetInetControl(services_.inet);
+        // The time-out bounds every request: probes and page loads alike.
+        URLChecker::SetRequestTimeout(state_.loadTimeOut);
+        services_.browser.SetLoadTimeoutSeconds(state_.loadTimeOut);
         // The disk answers file: URLs only for a run that starts there.
         services_.setFileAccess(
             platform::StartsWithNoCase(frontEnd_.Text(TextControl::txtStartURL), "file:"));
@@ -221,8 +227,10 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
     platform::Browser& browser = services_.browser;
     browser.Navigate(url);
     // Timed out, the page is judged and walked with what has arrived.
+    const std::shared_ptr<platform::Completion> loaded = browser.LoadDone();
     const bool waited = WaitForPage(
-        [&browser] { return browser.ReadyState() == platform::Browser::kReadyStateComplete; });
+        [&browser] { return browser.ReadyState() == platform::Browser::kReadyStateComplete; },
+        *loaded);
     loadTime = elapsed();
     if (!waited) {
         why = kReasonStopped;
@@ -371,7 +379,7 @@ void Crawl::ShowDepth() {
     frontEnd_.SetCaption(CaptionControl::lblDepth, std::to_string(state_.currentDepth));
 }
 
-bool Crawl::WaitForPage(const std::function<bool()>& complete) {
+bool Crawl::WaitForPage(const std::function<bool()>& complete, platform::Completion& done) {
     const auto pumpThreeTimes = [this] {
         for (int i = 0; i < kPumpsPerPass; ++i) {
             pump_.PumpEvents();
@@ -385,7 +393,7 @@ bool Crawl::WaitForPage(const std::function<bool()>& complete) {
         if (!state_.running) {
             return false;
         }
-        services_.sleeper.Sleep(kWaitMilliseconds);
+        services_.sleeper.SleepUntil(kWaitMilliseconds, done);
         pumpThreeTimes();
     }
     return true;

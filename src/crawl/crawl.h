@@ -124,9 +124,9 @@ class Crawl {
     void RecordStartPageAfterFailure(int loadTime);
     void ShowCount(CaptionControl label, int count);
     void ShowDepth();
-    // Serves events and sleeps until `complete` holds or the load time-out has passed; false when
-    // the run was stopped first.
-    bool WaitForPage(const std::function<bool()>& complete);
+    // Serves events and sleeps until `complete` holds or the load time-out has passed, each sleep
+    // ending as soon as `done` is marked; false when the run was stopped first.
+    bool WaitForPage(const std::function<bool()>& complete, platform::Completion& done);
 
     // One resolving walker (scripts, style sheets, forms) over the URLs its elements give; an
     // element without one is passed over.

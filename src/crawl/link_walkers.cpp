@@ -125,7 +125,7 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
         return nullptr;
     }
     // Timed out, the page is judged with what has arrived.
-    const bool waited = WaitForPage([&load] { return load->Complete(); });
+    const bool waited = WaitForPage([&load] { return load->Complete(); }, *load->LoadDone());
     loadTime = LoadSeconds(mark, load->DurationSeconds());
     if (!waited) {
         reason = kReasonStopped;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/document.h"
+#include "platform/wait.h"
 
 namespace quill::platform {
 
@@ -29,6 +30,17 @@ public:
     virtual std::string LocationURL() = 0;
     // The document shown (what has arrived so far while loading); never null.
     virtual std::shared_ptr<const Document> GetDocument() = 0;
+
+    // How long one load may take, from the next Navigate on; 0 or less: the standard 60 seconds.
+    virtual void SetLoadTimeoutSeconds(int /*seconds*/) {}
+    // Stops the load in progress: it completes at once as failed, for the reason "stopped".
+    virtual void Stop() {}
+    // Marked done when the load the last Navigate started has completed, however it ended, so a
+    // wait on it can end early; never, for a browser that cannot tell.
+    virtual std::shared_ptr<Completion> LoadDone() { return std::make_shared<Completion>(); }
+    // Why the last completed load failed, in words ("404 Not Found", "connection refused",
+    // "timed out after 60 s", "stopped"); "" when it did not fail.
+    virtual std::string LoadFailureReason() { return ""; }
 };
 
 // Told when the shown page changes, so a front end can display it. Called on the thread that
@@ -53,6 +65,8 @@ public:
     virtual std::shared_ptr<const Document> GetDocument() = 0;
     // Whole seconds from the start of the load to its end (or to now).
     virtual int DurationSeconds() = 0;
+    // Marked done when the load completes, so a wait for it can end at once.
+    virtual std::shared_ptr<Completion> LoadDone() { return std::make_shared<Completion>(); }
 };
 
 class PageLoader {

@@ -1,6 +1,8 @@
 #include "platform/curl_transfer_engine.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -86,13 +88,68 @@ std::string NoProxyList() {
     return user.empty() ? loopback : user + "," + loopback;
 }
 
-std::string DescribeFailure(CURLcode code, const char* detail) {
-    std::string text = curl_easy_strerror(code);
-    if (detail != nullptr && detail[0] != '\0') {
-        text += ": ";
-        text += Trim(detail);
+// The libcurl detail without what its code already says, e.g. "certificate has expired".
+std::string DetailOf(const char* detail) {
+    std::string text = detail != nullptr ? Trim(detail) : "";
+    for (const char* prefix : {"SSL certificate problem: ", "SSL: "}) {
+        if (text.rfind(prefix, 0) == 0) {
+            text.erase(0, std::string(prefix).size());
+        }
     }
     return text;
+}
+
+// Why a request failed, in words a webmaster understands.
+std::string DescribeFailure(CURLcode code, CURL* easy, const char* detail) {
+    long osError = 0;
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+    switch (code) {
+        case CURLE_COULDNT_CONNECT:
+            if (osError == ECONNREFUSED) {
+                return "connection refused";
+            }
+            if (osError == EHOSTUNREACH || osError == ENETUNREACH) {
+                return "host unreachable";
+            }
+            return "could not connect";
+        case CURLE_OPERATION_TIMEDOUT: {
+            curl_off_t micros = 0;
+            curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &micros);
+            return "timed out after " + std::to_string((micros + 500000) / 1000000) + " s";
+        }
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return "could not resolve host";
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return "could not resolve proxy";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "too many redirects";
+        case CURLE_GOT_NOTHING:
+            return "empty reply from server";
+        case CURLE_PARTIAL_FILE:
+            return "response cut short";
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            return osError == ECONNRESET ? "connection reset" : "connection lost";
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return "not an HTTP response";
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR: {
+            const std::string text = DetailOf(detail);
+            return "TLS: " + (text.empty() ? std::string(curl_easy_strerror(code)) : text);
+        }
+        default: {
+            std::string text = curl_easy_strerror(code);
+            if (!text.empty()) {
+                text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+            }
+            return text;
+        }
+    }
 }
 
 }  // namespace
@@ -381,7 +438,7 @@ void CurlTransferEngine::CollectFinished() {
                 error = "incomplete response";
             }
         } else if (!(job->stoppedOnPurpose && result == CURLE_WRITE_ERROR)) {
-            error = DescribeFailure(result, job->errorBuffer);
+            error = DescribeFailure(result, job->easy, job->errorBuffer);
         }
         RemoveJob(*job, error);
     }
@@ -473,7 +530,9 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     if (final) {
         job.finalHeadersDone = true;
         const TransferRequest& request = transfer.Request();
-        if (request.htmlBodyOnly && request.method != "HEAD" && !IsHtmlContentType(contentType)) {
+        const bool bodyWanted =
+            request.maxBodyBytes > 0 && (!request.htmlBodyOnly || IsHtmlContentType(contentType));
+        if (request.method != "HEAD" && !bodyWanted) {
             job.stoppedOnPurpose = true;
             return 0;
         }

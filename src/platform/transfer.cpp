@@ -1,6 +1,8 @@
 #include "platform/transfer.h"
 
 #include <algorithm>
+#include <charconv>
+#include <map>
 #include <utility>
 
 namespace quill::platform {
@@ -236,6 +238,117 @@ void Transfer::WhenFinished(std::function<void()> callback) {
         }
     }
     callback();
+}
+
+}  // namespace quill::platform
+
+namespace quill::platform {
+
+std::shared_ptr<Completion> CompletionOf(Transfer& transfer) {
+    auto done = std::make_shared<Completion>();
+    transfer.WhenFinished([done] { done->MarkDone(); });
+    return done;
+}
+
+std::string StatusText(int status) {
+    static const std::map<int, const char*> kPhrases = {
+        {100, "Continue"},
+        {101, "Switching Protocols"},
+        {200, "OK"},
+        {201, "Created"},
+        {202, "Accepted"},
+        {203, "Non-Authoritative Information"},
+        {204, "No Content"},
+        {205, "Reset Content"},
+        {206, "Partial Content"},
+        {300, "Multiple Choices"},
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {303, "See Other"},
+        {304, "Not Modified"},
+        {305, "Use Proxy"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {400, "Bad Request"},
+        {401, "Unauthorized"},
+        {402, "Payment Required"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {405, "Method Not Allowed"},
+        {406, "Not Acceptable"},
+        {407, "Proxy Authentication Required"},
+        {408, "Request Timeout"},
+        {409, "Conflict"},
+        {410, "Gone"},
+        {411, "Length Required"},
+        {412, "Precondition Failed"},
+        {413, "Content Too Large"},
+        {414, "URI Too Long"},
+        {415, "Unsupported Media Type"},
+        {416, "Range Not Satisfiable"},
+        {417, "Expectation Failed"},
+        {421, "Misdirected Request"},
+        {422, "Unprocessable Content"},
+        {425, "Too Early"},
+        {426, "Upgrade Required"},
+        {428, "Precondition Required"},
+        {429, "Too Many Requests"},
+        {431, "Request Header Fields Too Large"},
+        {451, "Unavailable For Legal Reasons"},
+        {500, "Internal Server Error"},
+        {501, "Not Implemented"},
+        {502, "Bad Gateway"},
+        {503, "Service Unavailable"},
+        {504, "Gateway Timeout"},
+        {505, "HTTP Version Not Supported"},
+        {506, "Variant Also Negotiates"},
+        {507, "Insufficient Storage"},
+        {508, "Loop Detected"},
+        {511, "Network Authentication Required"},
+    };
+    const auto found = kPhrases.find(status);
+    return std::to_string(status) +
+           (found != kPhrases.end() ? std::string(" ") + found->second : "");
+}
+
+int StatusCodeOf(const std::string& headerBlock) {
+    const std::size_t blank = headerBlock.find(' ');
+    if (headerBlock.rfind("HTTP/", 0) != 0 || blank == std::string::npos) {
+        return 0;
+    }
+    int status = 0;
+    const char* first = headerBlock.data() + blank + 1;
+    const char* last = headerBlock.data() + headerBlock.size();
+    const auto [end, error] = std::from_chars(first, last, status);
+    return error == std::errc() && end - first == 3 ? status : 0;
+}
+
+std::string HeaderField(const std::string& headerBlock, const std::string& name) {
+    const auto lower = [](std::string text) {
+        for (char& c : text) {
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        return text;
+    };
+    const auto trim = [](const std::string& text) {
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        const std::size_t last = text.find_last_not_of(" \t\r\n");
+        return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    };
+    const std::string wanted = lower(name);
+    std::string value;
+    std::size_t start = headerBlock.find('\n');  // past the status line
+    while (start != std::string::npos && start < headerBlock.size()) {
+        const std::size_t end = headerBlock.find('\n', start + 1);
+        const std::string line = headerBlock.substr(
+            start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos && lower(trim(line.substr(0, colon))) == wanted) {
+            value = trim(line.substr(colon + 1));
+        }
+        start = end;
+    }
+    return value;
 }
 
 }  // namespace quill::platform

@@ -6,10 +6,13 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/wait.h"
 
 namespace quill::platform {
 
@@ -20,7 +23,7 @@ struct TransferRequest {
     bool followRedirects = false;
     int maxRedirects = 10;
     long timeoutSeconds = 60;
-    // The body is cut here and the request ends as complete.
+    // The body is cut here and the request ends as complete; 0 ends it with the final headers.
     std::size_t maxBodyBytes = std::size_t{32} * 1024 * 1024;
     // When set, a final response that is not HTML ends the request after its headers.
     bool htmlBodyOnly = false;
@@ -48,7 +51,9 @@ class Transfer {
     std::optional<long long> ContentLength() const;
     std::string Body() const;  // what has arrived so far
     std::size_t BodySize() const;
-    // Why the request failed ("" when it did not): no connection, time-out, too many redirects...
+    // Why the request failed, in words a webmaster understands ("connection refused", "timed out
+    // after 60 s", "could not resolve host", "TLS: certificate has expired"...); "" when it did
+    // not.
     std::string Error() const;
     // From the start of the request to its end, or to now while it runs.
     std::chrono::steady_clock::duration Duration() const;
@@ -110,5 +115,18 @@ class Transfer {
     std::optional<TimePoint> ended_;
     std::vector<std::function<void()>> finishedCallbacks_;
 };
+
+// Marked done when the transfer finishes (at once when it has); a wait can end on it.
+std::shared_ptr<Completion> CompletionOf(Transfer& transfer);
+
+// The code with its standard reason phrase ("404 Not Found"); the code alone when it has none.
+std::string StatusText(int status);
+
+// The code in the status line of a raw header block ("HTTP/<version> <code>..."); 0 for none.
+int StatusCodeOf(const std::string& headerBlock);
+
+// The value of the last field named `name` (letter case ignored) in a raw header block, without
+// the blanks around it; "" when there is none.
+std::string HeaderField(const std::string& headerBlock, const std::string& name);
 
 }  // namespace quill::platform

@@ -110,7 +110,7 @@ class BrowserPageLoad final : public PageLoad {
             return;
         }
         if (settings_.offline && (scheme == "http" || scheme == "https")) {
-            Fail("Working offline.");
+            Fail("Working offline.", "working offline");
             return;
         }
         TransferRequest request;
@@ -122,6 +122,7 @@ class BrowserPageLoad final : public PageLoad {
         request.maxBodyBytes = WebBrowser::kMaxHtmlBytes;
         request.htmlBodyOnly = true;
         transfer_ = engine.Start(request);
+        transfer_->WhenFinished([done = done_] { done->MarkDone(); });
     }
 
     ~BrowserPageLoad() override { Abandon(); }
@@ -148,6 +149,17 @@ class BrowserPageLoad final : public PageLoad {
 
     // --- for the browser ---
     Phase CurrentPhase() const { return phase_; }
+    // Marked done when the load completes, or when its transfer ends.
+    const std::shared_ptr<Completion>& Done() const { return done_; }
+    std::shared_ptr<Completion> LoadDone() override { return done_; }
+    // "" unless the load failed.
+    const std::string& FailureReason() const { return failureReason_; }
+    // Ends a load still under way as failed.
+    void Stop() {
+        if (phase_ != Phase::Complete) {
+            Fail("Stopped.", "stopped");
+        }
+    }
     // "" until the load commits.
     const std::string& Location() const { return location_; }
     // The text of the page built last, when kept; "" for a document that is not HTML.
@@ -157,13 +169,15 @@ class BrowserPageLoad final : public PageLoad {
         if (phase_ == Phase::Requesting) {
             if (transfer_->HeadersReceived()) {
                 if (transfer_->Status() >= 400) {
-                    Fail("The server answered " + FirstLine(transfer_->Header()) + ".");
+                    Fail("The server answered " + FirstLine(transfer_->Header()) + ".",
+                         StatusText(transfer_->Status()));
                 } else {
                     Commit();
                 }
             } else if (transfer_->Finished()) {
                 const std::string error = transfer_->Error();
-                Fail(error.empty() ? "No response." : error + ".");
+                Fail(error.empty() ? "No response." : error + ".",
+                     error.empty() ? "no response" : error);
             }
         }
         if (phase_ == Phase::Committed && transfer_->Finished()) {
@@ -210,12 +224,14 @@ class BrowserPageLoad final : public PageLoad {
         phase_ = Phase::Committed;
     }
 
-    void Fail(const std::string& reason) {
+    // `text` is shown on the error page; `reason` is the failure in a webmaster's words.
+    void Fail(const std::string& text, const std::string& reason) {
+        failureReason_ = reason;
         location_ = WebBrowser::kErrorPageUrl;
         const std::string html =
             "<!DOCTYPE html><html><head><title>Page not loaded</title></head><body>"
             "<h1>This page could not be loaded</h1><p>" +
-            EscapeHtml(url_) + "</p><p>" + EscapeHtml(reason) + "</p></body></html>";
+            EscapeHtml(url_) + "</p><p>" + EscapeHtml(text) + "</p></body></html>";
         document_ = Build(html, location_);
         End();
     }
@@ -224,6 +240,7 @@ class BrowserPageLoad final : public PageLoad {
         phase_ = Phase::Complete;
         ended_ = clock_.Now();
         Abandon();
+        done_->MarkDone();
     }
 
     void Abandon() {
@@ -257,6 +274,8 @@ class BrowserPageLoad final : public PageLoad {
     std::shared_ptr<const Document> document_;
     std::size_t documentBodySize_ = 0;
     std::string html_;
+    std::shared_ptr<Completion> done_ = std::make_shared<Completion>();
+    std::string failureReason_;
 };
 
 WebBrowser::WebBrowser(TransferEngine& engine) : WebBrowser(engine, systemClock_) {}
@@ -302,6 +321,27 @@ void WebBrowser::Navigate(const std::string& url) {
     current_ = StartLoad(url, observer_ != nullptr);  // the load it replaces is abandoned
     currentCommitted_ = false;
     readyState_ = kReadyStateLoading;
+    failureReason_.clear();
+}
+
+void WebBrowser::Stop() {
+    if (current_ != nullptr) {
+        current_->Stop();
+    }
+}
+
+std::shared_ptr<Completion> WebBrowser::LoadDone() {
+    if (current_ != nullptr) {
+        return current_->Done();
+    }
+    auto done = std::make_shared<Completion>();
+    done->MarkDone();
+    return done;
+}
+
+std::string WebBrowser::LoadFailureReason() {
+    Update();
+    return failureReason_;
 }
 
 int WebBrowser::ReadyState() {
@@ -345,6 +385,8 @@ void WebBrowser::Update() {
     if (phase == BrowserPageLoad::Phase::Complete) {
         document_ = current_->CurrentDocument();
         html = current_->Html();
+        failureReason_ = current_->FailureReason();
+        location_ = current_->Location();  // a load stopped after it committed ends elsewhere
         readyState_ = kReadyStateComplete;
         current_.reset();
         currentCommitted_ = false;

@@ -42,7 +42,10 @@ class WebBrowser final : public Browser, public PageLoader {
     bool Silent() const { return silent_; }
     bool Offline() const { return offline_; }
     // How long the engine may take over one page load (default 60 seconds); from the next load on.
-    void SetLoadTimeoutSeconds(int seconds);
+    void SetLoadTimeoutSeconds(int seconds) override;
+    void Stop() override;
+    std::shared_ptr<Completion> LoadDone() override;
+    std::string LoadFailureReason() override;
 
     void Navigate(const std::string& url) override;
     // 4 when the page shown is whole; 1 until the response to a Navigate commits, 3 while its body
@@ -77,6 +80,7 @@ class WebBrowser final : public Browser, public PageLoader {
     std::string location_;
     std::shared_ptr<const Document> document_;
     int readyState_ = kReadyStateComplete;
+    std::string failureReason_;
 
     // The load under way since the last Navigate, until it completes.
     std::shared_ptr<BrowserPageLoad> current_;

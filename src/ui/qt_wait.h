@@ -6,10 +6,12 @@
 
 namespace quill::ui {
 
-// Serves events for the given time in a local event loop, then returns.
+// Serves events for the given time in a local event loop, then returns; SleepUntil returns as
+// well as soon as what it waits for is done.
 class QtSleeper final : public platform::Sleeper {
   public:
     void Sleep(int milliseconds) override;
+    void SleepUntil(int milliseconds, platform::Completion& done) override;
 };
 
 // One pass over the events waiting now.

@@ -314,7 +314,7 @@ const StopCase kStopCases[] = {
          .Applet("http://s/", std::string("2.jar"))
          .Build(),
      {"http://s/1.jar"}},
-    {"ScriptsFinishAndSoDoStyleSheets",
+    {"ScriptsAndStyleSheetsSendNoRequestAfterStop",
      DocumentBuilder(kStart)
          .Script("http://s/1.js")
          .Script("http://s/2.js")
@@ -322,7 +322,7 @@ const StopCase kStopCases[] = {
          .Link("http://site/dir/l.html")
          .Form("f")
          .Build(),
-     {"http://s/1.js", "http://s/2.js", "http://s/1.css"}},
+     {"http://s/1.js"}},
     {"FormsStop",
      DocumentBuilder(kStart).Form("http://s/1").Form("http://s/2").Build(),
      {"http://s/1"}},

@@ -1,156 +1,148 @@
-// The URL probe: the exact order of the wait (Execute, readings of StillExecuting, one-second
-// sleeps each followed by three pumps, GetHeader) and the "200 OK" status-line pattern.
+// The URL probe over a scripted transfer control: the order of its wait, sleeps that end on the
+// request's completion, the waits a rate limit asks for, and Stop.
 #include "probe/url_checker.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace quill::URLChecker {
 namespace {
 
-using CallLog = std::vector<std::string>;
+struct Answer {
+    std::string header;
+    int busyReadings = 0;  // StillExecuting says true this often first
+};
 
-// Answers StillExecuting with true for the given number of readings, then false.
-class FakeTransferControl : public platform::TransferControl {
+// Control, sleeper and pump in one, logging every call. Each Execute takes the next answer; the
+// last one repeats. A sleep that can end on the request's completion is logged as such.
+class Script : public platform::TransferControl,
+               public platform::Sleeper,
+               public platform::EventPump {
   public:
-    FakeTransferControl(CallLog& log, int busyReadings, std::string header)
-        : log_(log), busyReadings_(busyReadings), header_(std::move(header)) {}
-
+    explicit Script(std::vector<Answer> answers) : answers_(std::move(answers)) {}
     void Execute(const std::string& url, const std::string& operation) override {
-        log_.push_back("Execute(" + url + "," + operation + ")");
+        log.push_back("Execute " + url + " " + operation);
+        current_ = answers_[std::min(executed_++, answers_.size() - 1)];
+        done_ = std::make_shared<platform::Completion>();
     }
     bool StillExecuting() override {
-        log_.push_back("StillExecuting");
-        return busyReadings_-- > 0;
+        log.push_back("Reading");
+        return current_.busyReadings-- > 0;
     }
-    std::string GetHeader() override {
-        log_.push_back("GetHeader");
-        return header_;
-    }
-
-  private:
-    CallLog& log_;
-    int busyReadings_;
-    std::string header_;
-};
-
-// Records each one-second sleep and each event pump in the same log as the transfer.
-class FakeWaiting : public platform::Sleeper, public platform::EventPump {
-  public:
-    explicit FakeWaiting(CallLog& log) : log_(log) {}
-    void Sleep(int milliseconds) override {
-        log_.push_back("Sleep(" + std::to_string(milliseconds) + ")");
+    std::string GetHeader() override { return current_.header; }
+    std::shared_ptr<platform::Completion> RequestDone() override { return done_; }
+    void Cancel() override { log.push_back("Cancel"); }
+    void Sleep(int) override {}
+    void SleepUntil(int milliseconds, platform::Completion& done) override {
+        log.push_back((&done == done_.get() ? "SleepUntilAnswer " : "Sleep ") +
+                      std::to_string(milliseconds));
     }
     void PumpEvents() override {
-        log_.push_back("Pump");
-        if (onPump) {
-            onPump();
+        log.push_back("Pump");
+        if (++pumps == stopAtPump) {
+            Stop();
+        }
+        if (dropControl) {
+            SetInetControl(nullptr);
         }
     }
-    std::function<void()> onPump;
+    long Count(const std::string& call) const { return std::count(log.begin(), log.end(), call); }
+
+    std::vector<std::string> log;
+    int pumps = 0;
+    int stopAtPump = 0;
+    bool dropControl = false;
 
   private:
-    CallLog& log_;
+    std::vector<Answer> answers_;
+    std::size_t executed_ = 0;
+    Answer current_;
+    std::shared_ptr<platform::Completion> done_;
 };
 
-CallLog ExpectedCalls(const std::string& url, int busyReadings) {
-    CallLog calls = {"Execute(" + url + ",HEAD)", "StillExecuting"};
-    for (int i = 0; i < busyReadings; ++i) {
-        calls.insert(calls.end(), {"Sleep(1000)", "Pump", "Pump", "Pump", "StillExecuting"});
-    }
-    calls.push_back("GetHeader");
-    return calls;
+bool Probe(Script& script, const std::string& url = "http://site/") {
+    return IsURLReachable(url, script, script);
 }
 
-const char* const kOkHeader = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n";
+std::shared_ptr<Script> Scripted(std::vector<Answer> answers) {
+    auto script = std::make_shared<Script>(std::move(answers));
+    SetInetControl(script);
+    return script;
+}
 
-struct ProbeCase {
+// The events pumped hand over another control (a new Start would): the probe keeps its own.
+TEST(ProbeTest, ReadsAtOnceThenSleepsUntilTheAnswerAndPumpsThreeTimes) {
+    const auto script = Scripted({{"HTTP/1.1 200 OK\r\n\r\n", 1}});
+    script->dropControl = true;
+    EXPECT_TRUE(Probe(*script));
+    EXPECT_EQ(script->log, (std::vector<std::string>{"Execute http://site/ HEAD", "Reading",
+                                                     "SleepUntilAnswer 1000", "Pump", "Pump",
+                                                     "Pump", "Reading"}));
+    EXPECT_EQ(LastProbeReason(), "200 OK");
+    EXPECT_EQ(LastProbeStatus(), 200);
+    EXPECT_FALSE(Probe(*script)) << "no control now";
+}
+
+Answer Limited(const std::string& retryAfter, const char* line = "HTTP/1.1 429 Slow down") {
+    return {std::string(line) + "\r\n" +
+            (retryAfter.empty() ? "" : "Retry-After: " + retryAfter + "\r\n") + "\r\n"};
+}
+
+struct RetryCase {
     const char* name;
-    const char* url;
-    int busyReadings;
-    const char* header;
-    bool reachable;
+    std::vector<Answer> answers;
+    int requests;
+    int waitedSeconds;
+    const char* reason;
+    int stopAtPump = 0;
 };
 
-class Probe : public testing::TestWithParam<ProbeCase> {
-  protected:
-    void TearDown() override { SetInetControl(nullptr); }
-    CallLog log;
-    FakeWaiting waiting{log};
-};
+class RetryTest : public testing::TestWithParam<RetryCase> {};
 
-TEST_P(Probe, WaitsInOrderAndJudgesTheHeader) {
-    const ProbeCase& c = GetParam();
-    SetInetControl(std::make_shared<FakeTransferControl>(log, c.busyReadings, c.header));
-    EXPECT_EQ(IsURLReachable(c.url, waiting, waiting), c.reachable);
-    EXPECT_EQ(log, ExpectedCalls(c.url, c.busyReadings));
+TEST_P(RetryTest, AsksAgainAfterTheWaitAskedFor) {
+    const RetryCase& c = GetParam();
+    const auto script = Scripted(c.answers);
+    script->stopAtPump = c.stopAtPump;
+    EXPECT_EQ(Probe(*script), std::string(c.reason) == "200 OK");
+    EXPECT_EQ(script->Count("Reading"), c.requests);
+    EXPECT_EQ(script->Count("Sleep 1000"), c.waitedSeconds);
+    EXPECT_EQ(script->pumps, 3 * c.waitedSeconds);
+    EXPECT_EQ(LastProbeReason(), c.reason);
 }
+
+const Answer kOk{"HTTP/1.1 200 OK\r\n\r\n"};
+const Answer kNotFound{"HTTP/1.1 404 Nope\r\n\r\n"};
+const Answer kHeadRefused{"HTTP/1.1 405 No\r\n\r\n"};
 
 INSTANTIATE_TEST_SUITE_P(
-    UrlProbe, Probe,
+    RateLimit, RetryTest,
     testing::Values(
-        ProbeCase{"DoneBeforeFirstReadingNeverSleeps", "http://site/", 0, kOkHeader, true},
-        ProbeCase{"OneSecondOfWaiting", "http://site/", 1, kOkHeader, true},
-        ProbeCase{"ThreeSecondsOfWaiting", "http://site/a.gif", 3, kOkHeader, true},
-        ProbeCase{"NotFound", "http://site/none", 1, "HTTP/1.1 404 Not Found\r\n\r\n", false},
-        ProbeCase{"NoResponseAfterTimeOut", "http://10.0.0.1/", 60, "", false},
-        ProbeCase{"EmptyUrl", "", 0, "", false}, ProbeCase{"SchemeOnly", "http://", 0, "", false},
-        ProbeCase{"Mailto", "mailto:x", 0, "", false},
-        ProbeCase{"Javascript", "javascript:void(0)", 0, "", false}),
+        RetryCase{"Seconds", {Limited("2"), kOk}, 2, 2, "200 OK"},
+        RetryCase{"NoRetryAfter", {Limited(""), kOk}, 2, 1, "200 OK"},
+        RetryCase{"Unavailable", {Limited("1", "HTTP/1.1 503 Busy"), kOk}, 2, 1, "200 OK"},
+        RetryCase{"LongWaitIsCut", {Limited("3600"), kOk}, 2, 60, "200 OK"},
+        RetryCase{"PastDate", {Limited("Wed, 21 Oct 2015 07:28:00 GMT"), kOk}, 2, 0, "200 OK"},
+        RetryCase{"FarDateIsCut", {Limited("Fri, 01 Jan 2100 00:00:00 GMT"), kOk}, 2, 60, "200 OK"},
+        RetryCase{"NeverClears", {Limited("1")}, 4, 3, "429 Too Many Requests after 3 retries"},
+        RetryCase{"StopInTheWait", {Limited("30")}, 1, 2, "stopped", 6},
+        RetryCase{"HeadRefused", {kHeadRefused, Limited("1"), kNotFound}, 3, 1, "404 Not Found"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Probe, WithoutAControlIsFalseAndTouchesNothing) {
-    SetInetControl(nullptr);
-    EXPECT_FALSE(IsURLReachable("http://site/", waiting, waiting));
-    EXPECT_TRUE(log.empty());
+TEST(ProbeTest, StopCancelsTheRequestAndNoneIsSentUntilTheNextStart) {
+    const auto script = Scripted({{"HTTP/1.1 200 OK\r\n\r\n", 5}});
+    script->stopAtPump = 1;
+    EXPECT_FALSE(Probe(*script));
+    EXPECT_EQ(LastProbeReason(), "stopped");
+    EXPECT_EQ(script->Count("Cancel"), 1);
+    EXPECT_EQ(script->Count("Reading"), 1) << "the wait ends at the pumps that brought Stop";
+
+    EXPECT_FALSE(Probe(*script, "http://site/next"));
+    EXPECT_EQ(script->Count("Execute http://site/next HEAD"), 0);
+    EXPECT_TRUE(Probe(*Scripted({kOk}))) << "a new Start probes again";
 }
-
-TEST_F(Probe, KeepsPollingItsControlWhenEventsHandOverAnother) {
-    CallLog otherLog;
-    SetInetControl(std::make_shared<FakeTransferControl>(log, 1, kOkHeader));
-    waiting.onPump = [&] {
-        SetInetControl(std::make_shared<FakeTransferControl>(otherLog, 0, ""));
-    };
-    EXPECT_TRUE(IsURLReachable("http://site/", waiting, waiting));
-    EXPECT_EQ(log, ExpectedCalls("http://site/", 1));
-    EXPECT_TRUE(otherLog.empty());
-}
-
-struct StatusLineCase {
-    const char* name;
-    const char* header;
-    bool ok;
-};
-
-class StatusLine : public testing::TestWithParam<StatusLineCase> {};
-
-TEST_P(StatusLine, Matches) {
-    EXPECT_EQ(MatchesOkStatusLine(GetParam().header), GetParam().ok);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    UrlProbe, StatusLine,
-    testing::Values(StatusLineCase{"Http11Ok", "HTTP/1.1 200 OK", true},
-                    StatusLineCase{"WholeHeaderBlock", kOkHeader, true},
-                    StatusLineCase{"AnyVersionCharacters", "HTTP/x.y 200 OK", true},
-                    StatusLineCase{"ReasonStartingWithOk", "HTTP/1.1 200 OKAY", true},
-                    StatusLineCase{"ReasonInOtherCase", "HTTP/1.1 200 Ok", false},
-                    StatusLineCase{"LowerCaseProtocol", "http/1.1 200 OK", false},
-                    StatusLineCase{"Http2Ok", "HTTP/2 200 OK", false},
-                    StatusLineCase{"LongVersion", "HTTP/1.10 200 OK", false},
-                    StatusLineCase{"Moved", "HTTP/1.1 301 Moved Permanently", false},
-                    StatusLineCase{"NoReason", "HTTP/1.1 200", false},
-                    StatusLineCase{"CutShort", "HTTP/1.1 200 O", false},
-                    StatusLineCase{"TwoSpaces", "HTTP/1.1  200 OK", false},
-                    StatusLineCase{"LeadingBlank", " HTTP/1.1 200 OK", false},
-                    StatusLineCase{"OkFurtherDown", "HTTP/1.1 302 Found\r\nX: HTTP/1.1 200 OK",
-                                   false},
-                    StatusLineCase{"Empty", "", false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quill::URLChecker

@@ -102,7 +102,11 @@ struct LoopbackHttpServer::Route {
     std::chrono::milliseconds delay;
     // A two-part reply: the rest of the body, held until the path is released.
     std::optional<std::string> secondPart;
-    std::string path;  // as set up; names the gate of a two-part route
+    std::string path;  // as set up; names the gate of a two-part or held route
+    // A held reply goes out only once its path is released.
+    bool held = false;
+    // When set, the responses given in turn; `response` is the one for this request.
+    std::vector<HttpResponse> turns;
 };
 
 LoopbackHttpServer::LoopbackHttpServer() {
@@ -187,6 +191,28 @@ void LoopbackHttpServer::ServeInTwoParts(const std::string& path, const std::str
                    std::chrono::milliseconds(0), secondPart});
 }
 
+void LoopbackHttpServer::ServeWhenReleased(const std::string& path, HttpResponse response) {
+    Route route{Route::Kind::Reply, std::move(response)};
+    route.held = true;
+    SetRoute(path, std::move(route));
+}
+
+void LoopbackHttpServer::ServeFor(const std::string& method, const std::string& path,
+                                  HttpResponse response) {
+    Route route{Route::Kind::Reply, std::move(response)};
+    route.path = path;
+    std::lock_guard lock(mutex_);
+    routes_[method + " " + path] = std::make_shared<const Route>(std::move(route));
+}
+
+void LoopbackHttpServer::ServeInTurn(const std::string& path, std::vector<HttpResponse> responses) {
+    Route route{Route::Kind::Reply};
+    route.turns = std::move(responses);
+    SetRoute(path, std::move(route));
+    std::lock_guard lock(mutex_);
+    turnsTaken_[path] = 0;
+}
+
 void LoopbackHttpServer::Release(const std::string& path) {
     {
         std::lock_guard lock(mutex_);
@@ -200,14 +226,22 @@ void LoopbackHttpServer::Remove(const std::string& path) {
     routes_.erase(path);
 }
 
-LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& target) const {
+LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& method,
+                                                        const std::string& target) {
     std::lock_guard lock(mutex_);
-    auto found = routes_.find(target);
-    if (found == routes_.end()) {
-        found = routes_.find(target.substr(0, target.find('?')));
-    }
-    if (found != routes_.end()) {
-        return *found->second;
+    const std::string path = target.substr(0, target.find('?'));
+    for (const std::string& key : {method + " " + target, method + " " + path, target, path}) {
+        const auto found = routes_.find(key);
+        if (found == routes_.end()) {
+            continue;
+        }
+        Route route = *found->second;
+        if (!route.turns.empty()) {
+            std::size_t& taken = turnsTaken_[route.path];
+            route.response = route.turns[std::min(taken, route.turns.size() - 1)];
+            ++taken;
+        }
+        return route;
     }
     return Route{Route::Kind::Reply, HttpResponse{"HTTP/1.1 404 Not Found",
                                                   {{"Content-Type", "text/html"}},
@@ -364,7 +398,7 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
         }
         changed_.notify_all();
 
-        const Route route = FindRoute(request.target);
+        const Route route = FindRoute(request.method, request.target);
         const std::string asked = FindHeader(request.headers, "Connection");
         const bool keepAlive =
             (request.version == "HTTP/1.1" ? !EqualsNoCase(asked, "close")
@@ -381,7 +415,8 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
             }
             break;
         }
-        if (route.delay.count() > 0 && !WaitUntilStoppedOr(route.delay)) {
+        if ((route.delay.count() > 0 && !WaitUntilStoppedOr(route.delay)) ||
+            (route.held && !WaitForGate(route.path))) {
             break;
         }
         const std::string& body = route.response.body;
@@ -399,6 +434,27 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
         ::close(fd);
     }
     changed_.notify_all();
+}
+
+SilentPort::SilentPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd_, 128) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot open a silent loopback port");
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+SilentPort::~SilentPort() {
+    ::close(fd_);
+}
+
+std::string SilentPort::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 RefusingPort::RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {

@@ -79,6 +79,12 @@ class LoopbackHttpServer {
     // The response goes out after `delay` (cut short when the server is destroyed).
     void ServeDelayed(const std::string& path, HttpResponse response,
                       std::chrono::milliseconds delay);
+    // The response goes out once Release(path) is called (at once when it was released before).
+    void ServeWhenReleased(const std::string& path, HttpResponse response);
+    // Requests with this method get `response`; others get what the path answers otherwise.
+    void ServeFor(const std::string& method, const std::string& path, HttpResponse response);
+    // The first request gets the first response, the next the second...; the last one repeats.
+    void ServeInTurn(const std::string& path, std::vector<HttpResponse> responses);
     // Status line, headers (Content-Length of both parts) and `firstPart` go out at once;
     // `secondPart` waits until Release(path). Releasing before the request lets it through at once.
     void ServeInTwoParts(const std::string& path, const std::string& contentType,
@@ -112,20 +118,22 @@ class LoopbackHttpServer {
     void AcceptLoop();
     void ServeConnection(int fd, int connectionId);
     void SetRoute(const std::string& path, Route route);
-    Route FindRoute(const std::string& target) const;
+    // Takes the turn of a route that answers in turn.
+    Route FindRoute(const std::string& method, const std::string& target);
     bool WaitUntilStoppedOr(std::chrono::milliseconds delay);
     // False when the server stopped first.
     bool WaitForGate(const std::string& path);
 
     int listenFd_ = -1;
     int port_ = 0;
-    // Written once at shutdown; every poll() watches its read end.
-    int stopPipe_[2] = {-1, -1};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
+    // By path, or by "METHOD path" for a route of one method.
     std::map<std::string, std::shared_ptr<const Route>> routes_;
+    // Requests answered so far by each route that answers in turn.
+    std::map<std::string, std::size_t> turnsTaken_;
     // Paths whose second part may go; ServeInTwoParts closes the gate again.
     std::set<std::string> released_;
     std::vector<RecordedRequest> requests_;
@@ -134,6 +142,22 @@ class LoopbackHttpServer {
     std::vector<std::thread> connectionThreads_;
 
     std::thread acceptThread_;
+};
+
+// A loopback port that accepts connections and never answers, nor even reads: the kernel completes
+// each connection and the request waits for ever.
+class SilentPort {
+  public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    std::string Url(const std::string& path = "/") const;
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
 };
 
 // A loopback port where nothing listens: bound, so no one else takes it, but never listening, so
