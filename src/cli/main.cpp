@@ -17,8 +17,8 @@
 #include "cli/start_location.h"
 #include "cli/terminal_front_end.h"
 #include "crawl/crawl.h"
-#include "crawl/live_services.h"
 #include "crawl/report_file.h"
+#include "live/live_services.h"
 #include "scope/visit_control.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 #include "ui/live_main_form.h"
 
 int main(int argc, char** argv) {

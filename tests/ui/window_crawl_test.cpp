@@ -17,8 +17,8 @@
 #include <memory>
 #include <sstream>
 
-#include "crawl/live_services.h"
 #include "crawl/report_file.h"
+#include "live/live_services.h"
 #include "support/loopback_http_server.h"
 #include "ui/browser_pane.h"
 #include "ui/main_form.h"
