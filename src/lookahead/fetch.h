@@ -48,7 +48,8 @@ struct Fetch {
     std::string host;
     Priority priority;
     State state = State::kPending;
-    bool queued = false;  // waiting in the fetch queue
+    bool queued = false;      // waiting in the fetch queue
+    bool afterProbe = false;  // a pending page GET that waits for its probe's "200 OK"
     std::shared_ptr<platform::Transfer> transfer;
     std::size_t bodyBytes = 0;  // held in the answer store
     // Walk requests that joined the fetch while it was on its way.

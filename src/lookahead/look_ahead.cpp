@@ -272,15 +272,26 @@ void LookAhead::StopFetching() {
     }
 }
 
-Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priority) {
+Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priority,
+                       bool afterProbe) {
     const auto [fetch, made] = store_.FindOrAdd(head, url);
     if (made) {
         fetch->host = rules_.HostOf(url);
         fetch->priority = priority;
-        queue_.Add(*fetch);
+        const Fetch* probe = afterProbe ? store_.Find(true, url) : nullptr;
+        fetch->afterProbe = afterProbe && (probe == nullptr || probe->probeOk != true);
+        if (afterProbe && probe != nullptr && probe->probeOk == false) {
+            fetch->state = Fetch::State::kReleased;  // the walk does not load it
+        }
     } else if (priority < fetch->priority) {
         store_.Reorder(*fetch, priority);
         queue_.Raise(*fetch, priority);
+    }
+    if (!afterProbe) {
+        fetch->afterProbe = false;  // also wanted without a probe
+    }
+    if (fetch->state == Fetch::State::kPending && !fetch->afterProbe) {
+        queue_.Add(*fetch);
     }
     return *fetch;
 }
@@ -290,8 +301,8 @@ Fetch* LookAhead::Find(bool head, const std::string& url) {
 }
 
 void LookAhead::WantPage(const lookahead::PlannedFetch& element, const Priority& priority,
-                         int depth) {
-    Fetch& page = Want(false, element.FetchURL(), priority);
+                         int depth, bool afterProbe) {
+    Fetch& page = Want(false, element.FetchURL(), priority, afterProbe);
     page.isPage = true;
     if (page.pageURL.empty() || depth < page.pageDepth) {
         // Met nearer the top: it may now lie within the depth.
@@ -319,10 +330,10 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
                 break;
             case FetchKind::kPage:
                 Want(true, element.FetchURL(), probePlace);
-                WantPage(element, pagePlace, depth + 1);
+                WantPage(element, pagePlace, depth + 1, true);
                 break;
             case FetchKind::kUnprobedPage:
-                WantPage(element, pagePlace, depth + 1);
+                WantPage(element, pagePlace, depth + 1, false);
                 break;
             case FetchKind::kFragmentPage:
                 Want(false, element.FetchURL(), pagePlace).forFragments = true;
@@ -427,9 +438,15 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         }
     }
     relay_.Resolve(fetch, network_);
+    Fetch* page = fetch.head ? store_.Find(false, fetch.url) : nullptr;
+    if (page != nullptr && page->afterProbe && fetch.probeOk == true) {
+        page->afterProbe = false;  // the walk loads it next
+        if (page->state == Fetch::State::kPending) {
+            queue_.Add(*page);
+        }
+    }
     if (fetch.head && fetch.probeOk == false) {
-        // The walk loads no page whose probe failed: its body is of no use.
-        Fetch* page = store_.Find(false, fetch.url);
+        // The walk loads no page whose probe failed: it is not fetched, or its body let go.
         if (page != nullptr && page->isPage && !page->forFragments) {
             if (page->state == Fetch::State::kPending) {
                 queue_.Remove(*page);

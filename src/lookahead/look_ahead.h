@@ -94,8 +94,8 @@ class LookAhead final : public platform::TransferEngine,
     };
 
     // --- Rehearsal::Fetches, under mutex_ ---
-    lookahead::Fetch& Want(bool head, const std::string& url,
-                           const lookahead::Priority& priority) override;
+    lookahead::Fetch& Want(bool head, const std::string& url, const lookahead::Priority& priority,
+                           bool afterProbe = false) override;
     lookahead::Fetch* Find(bool head, const std::string& url) override;
     void NeedPlan(lookahead::Fetch& page) override;
 
@@ -104,7 +104,7 @@ class LookAhead final : public platform::TransferEngine,
     void ResetRun();
     void StopFetching();
     void WantPage(const lookahead::PlannedFetch& element, const lookahead::Priority& priority,
-                  int depth);
+                  int depth, bool afterProbe);
     // Wants what a plan fetches, each at `place` with its position and step.
     void MergePlan(const lookahead::Plan& plan, std::int64_t band, std::int64_t major, int depth);
     // Has a fetched page worked out when it lies within the depth as first met.

@@ -48,7 +48,8 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     [[fallthrough]];
                 case FetchKind::kUnprobedPage: {
                     // Asked for with the probe: the walk loads it at once when the probe is good.
-                    Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace());
+                    Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace(),
+                                               element.kind == FetchKind::kPage);
                     page.isPage = true;
                     if (page.pageURL.empty()) {
                         page.pageURL = element.url;

@@ -21,7 +21,10 @@ class Rehearsal {
     // The fetches the rehearsal reads and asks for.
     class Fetches {
       public:
-        virtual Fetch& Want(bool head, const std::string& url, const Priority& priority) = 0;
+        // afterProbe: a page GET that goes only once the URL's probe has said "200 OK", as the
+        // walk loads it only then.
+        virtual Fetch& Want(bool head, const std::string& url, const Priority& priority,
+                            bool afterProbe = false) = 0;
         virtual Fetch* Find(bool head, const std::string& url) = 0;
         // The page's plan is needed; it is worked out and the rehearsal runs again.
         virtual void NeedPlan(Fetch& page) = 0;
