@@ -10,7 +10,9 @@ bool AnswerServes(const Transfer& answer, const platform::TransferRequest& asked
     if (!answer.Finished() || answer.CancelRequested()) {
         return false;
     }
-    return asked.timeoutSeconds <= 0 ||
+    // A request with the same time-out or a shorter one, timed out or not, is the walk's answer.
+    const long sent = answer.Request().timeoutSeconds;
+    return asked.timeoutSeconds <= 0 || (sent > 0 && sent <= asked.timeoutSeconds) ||
            answer.Duration() <= std::chrono::seconds(asked.timeoutSeconds);
 }
 

@@ -32,7 +32,6 @@ void Respond(platform::Transfer& transfer, const Answer& answer) {
 
 std::shared_ptr<platform::Transfer> SiteEngine::Start(platform::TransferRequest request) {
     auto transfer = std::make_shared<platform::Transfer>(request);
-    transfer->MarkStarted(std::chrono::steady_clock::now());
     std::weak_ptr<platform::Transfer> weak = transfer;
     transfer->SetCancelHook([weak] {
         if (auto cancelled = weak.lock()) {
@@ -40,10 +39,12 @@ std::shared_ptr<platform::Transfer> SiteEngine::Start(platform::TransferRequest 
         }
     });
     Answer answer{"HTTP/1.1 404 Not Found", "<p>not found"};
+    const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(mutex_);
         log_.push_back(request.method + " " + request.url);
         if (held_.count(request.url) > 0) {
+            transfer->MarkStarted(now);
             waiting_[request.url].push_back(transfer);
             return transfer;
         }
@@ -51,6 +52,7 @@ std::shared_ptr<platform::Transfer> SiteEngine::Start(platform::TransferRequest 
             answer = found->second;
         }
     }
+    transfer->MarkStarted(now - answer.took);
     Respond(*transfer, answer);
     return transfer;
 }

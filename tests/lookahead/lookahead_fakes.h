@@ -18,12 +18,13 @@ namespace quill::lookahead_test {
 struct Answer {
     Answer(std::string status = "HTTP/1.1 200 OK", std::string content = "",
            std::string type = "text/html", std::vector<std::string> extra = {},
-           std::string failure = "")
+           std::string failure = "", std::chrono::seconds duration = {})
         : statusLine(std::move(status)),
           body(std::move(content)),
           contentType(std::move(type)),
           headers(std::move(extra)),
-          error(std::move(failure)) {}
+          error(std::move(failure)),
+          took(duration) {}
 
     std::string statusLine;
     std::string body;
@@ -32,6 +33,8 @@ struct Answer {
     std::vector<std::string> headers;
     // A failure before any response ("Connection refused").
     std::string error;
+    // How long the request had been running when it was answered.
+    std::chrono::seconds took;
 };
 
 class SiteEngine final : public platform::TransferEngine {

@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ServedCase{"TooMany", {"HTTP/1.1 429 Too Many", "", "text/plain", {}}},
                     ServedCase{"Unavailable", {"HTTP/1.1 503 Busy", "", "text/plain", {}}},
                     ServedCase{"Refused", {"", "", "", {}, "Connection refused"}},
-                    ServedCase{"TimedOut", {"", "", "", {}, "Timeout was reached"}}),
+                    ServedCase{"TimedOut", {"", "", "", {}, "Timeout", std::chrono::seconds(61)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
