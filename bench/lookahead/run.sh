@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Times quillorbane-cli on generated loopback sites (quill-bench-site), with and without the
 # look-ahead, against the network bound and against linkinator as a reference checker, and checks
-# each run's broken URLs against the site's ground truth.
+# each run's broken URLs against the ground truth. In one run: the 1,000-page site at 20 ms against
+# linkinator, the big sites at 5 ms (20,000 and 100,000 pages), a chain of pages on disk each
+# linking only to the next (100,000 deep), and a page with 20 links to a loopback port that never
+# answers and 10 to refused ports (--timeout 5). Each row: wall time, peak RSS, requests, the
+# network bound (requests x latency / connections per host) and the broken URLs against the truth.
 #
 #   bench/lookahead/run.sh [--quick] [--latency MS] [--seed S] [--large N] [--small N]
-#                          [--build-dir DIR] [--no-build] [--cli PATH] [--no-linkinator]
+#                          [--big "N ..."] [--chain N] [--build-dir DIR] [--no-build] [--cli PATH]
+#                          [--no-linkinator]
 #
-#   --quick          skip the sequential (no look-ahead) quillorbane run on the small site, which
-#                    takes minutes: every request that has not answered at the first reading of
-#                    its wait costs a whole second
-#   --latency MS     latency the site adds to every request (default 20)
+#   --quick          a few minutes: big sites of 2,000 and 10,000 pages, a chain 10,000 deep, and
+#                    no sequential (no look-ahead) run on the small site, which takes minutes:
+#                    every request that has not answered at the first reading of its wait costs a
+#                    whole second
+#   --latency MS     latency the site adds to every request of the 1,000 and small sites
+#                    (default 20)
 #   --seed S         seed of the generated sites (default 1)
-#   --large N        pages of the large site (default 1000)
+#   --large N        pages of the site timed against linkinator (default 1000)
 #   --small N        pages of the small site (default 100)
+#   --big "N ..."    pages of the big sites, at 5 ms (default "20000 100000"; "" for none)
+#   --chain N        depth of the chain on disk (default 100000; 0 for none)
 #   --build-dir DIR  Release build tree (default build-bench in the repository)
 #   --no-build       use the binaries already in the build tree
 #   --cli PATH       time this quillorbane-cli instead of the one built here (e.g. an older build)
@@ -30,6 +39,10 @@ latency=20
 seed=1
 large_pages=1000
 small_pages=100
+big_sizes="20000 100000"
+big_latency=5
+chain_depth=100000
+dead_timeout=5
 build_dir="$repo/build-bench"
 do_build=1
 use_linkinator=1
@@ -61,7 +74,9 @@ need_number() {
 
 while [ $# -gt 0 ]; do
     case "$1" in
-        --quick) quick=1 ;;
+        --quick) quick=1; big_sizes="2000 10000"; chain_depth=10000 ;;
+        --big) need_value "$@"; big_sizes=$2; shift ;;
+        --chain) need_value "$@"; need_number "$1" "$2"; chain_depth=$2; shift ;;
         --latency) need_value "$@"; need_number "$1" "$2"; latency=$2; shift ;;
         --seed) need_value "$@"; need_number "$1" "$2"; seed=$2; shift ;;
         --large) need_value "$@"; need_number "$1" "$2"; large_pages=$2; shift ;;
@@ -192,12 +207,14 @@ stop_site() {
 }
 trap stop_site EXIT
 
-# start_site NAME PAGES: a fresh server per run, so each run's counts and peaks are its own.
+# start_site NAME PAGES [LATENCY]: a fresh server per run, so each run's counts and peaks are its
+# own.
 start_site() {
     local name=$1 pages=$2 tries
+    run_latency=${3:-$latency}
     stop_site
     rm -f "$results/$name.port"
-    "$site_bin" --pages "$pages" --latency "$latency" --seed "$seed" \
+    "$site_bin" --pages "$pages" --latency "$run_latency" --seed "$seed" \
         --truth "$results/$name.truth" --manifest "$results/$name.manifest" \
         --port-file "$results/$name.port" >/dev/null 2>"$results/$name.site.log" &
     site_pid=$!
@@ -280,7 +297,7 @@ compare_broken() {
 }
 
 # network_bound REQUESTS CONNECTIONS: seconds the requests need at least, latency alone.
-network_bound() { awk -v r="$1" -v l="$latency" -v c="$2" 'BEGIN { printf "%.1f", r * l / 1000 / c }'; }
+network_bound() { awk -v r="$1" -v l="${3:-$latency}" -v c="$2" 'BEGIN { printf "%.1f", r * l / 1000 / c }'; }
 
 # add_row RUN PAGES NAME CONNS
 add_row() {
@@ -290,7 +307,7 @@ add_row() {
     get=$(stat_value "$s" GET)
     head=$(stat_value "$s" HEAD)
     total=$(stat_value "$s" requests)
-    bound=$(network_bound "$total" "$conns")
+    bound=$(network_bound "$total" "$conns" "$run_latency")
     say "   wall ${wall} s, peak $((peak_kb / 1024)) MB, requests $total (GET $get, HEAD $head)," \
         "connections $(stat_value "$s" connections), peak in flight $(stat_value "$s" in_flight_peak)," \
         "network bound ${bound} s at $conns connection(s); broken URLs vs truth: $verdict"
@@ -299,9 +316,9 @@ add_row() {
         "$bound" "$verdict")")
 }
 
-# run_quillorbane NAME PAGES MODE(lookahead|sequential)
+# run_quillorbane NAME PAGES MODE(lookahead|sequential) [LATENCY]
 run_quillorbane() {
-    local name=$1 pages=$2 mode=$3
+    local name=$1 pages=$2 mode=$3 site_latency=${4:-$latency}
     local args=(--no-external --report "$results/$name.report")
     local conns=1 label
     if [ "$mode" = lookahead ]; then
@@ -314,7 +331,8 @@ run_quillorbane() {
         fi
         label="quillorbane sequential"
     fi
-    start_site "$name" "$pages"
+    start_site "$name" "$pages" "$site_latency"
+    label="$label, $site_latency ms"
     say "== $label, $pages pages: quillorbane-cli ${args[*]} http://127.0.0.1:$site_port/"
     fetch_stats "$results/$name.stats.before"
     measure "$name" "$cli_bin" "${args[@]}" "http://127.0.0.1:$site_port/" \
@@ -336,7 +354,7 @@ run_quillorbane() {
 # run_linkinator NAME PAGES
 run_linkinator() {
     local name=$1 pages=$2
-    start_site "$name" "$pages"
+    start_site "$name" "$pages" "$latency"
     local args=("http://127.0.0.1:$site_port/" --recurse --check-fragments --format json
                 --concurrency "$linkinator_concurrency" --skip '^(?!http://127\.0\.0\.1:)')
     say "== linkinator, $pages pages: linkinator ${args[*]}"
@@ -359,7 +377,83 @@ run_linkinator() {
         OFS='\t' "$results/$name.manifest" >"$results/$name.manifest-normalised"
     compare_broken "$name" "$results/$name.broken" "$results/$name.truth-normalised" \
         "$results/$name.manifest-normalised"
-    add_row "linkinator (reference)" "$pages" "$name" "$linkinator_concurrency"
+    add_row "linkinator, $latency ms" "$pages" "$name" "$linkinator_concurrency"
+}
+
+# add_plain_row RUN PAGES REQUESTS BOUND: a row for a run without the site's counts.
+add_plain_row() {
+    say "   wall ${wall} s, peak $((peak_kb / 1024)) MB, requests $3, network bound $4; broken URLs vs truth: $verdict"
+    rows+=("$(printf '%-28s|%6s|%8s|%8s|%9s|%6s|%6s|%7s|%8s|%s' "$1" "$2" "$wall" \
+        "$((peak_kb / 1024))" "$3" "" "" "" "$4" "$verdict")")
+}
+
+# report_broken NAME: the broken URLs of NAME.report into NAME.broken.
+report_broken() {
+    tr -d '\r' <"$results/$1.report" 2>/dev/null |
+        sed -n 's/^"broken",-\{0,1\}[0-9]*,"\([^"]*\)",.*$/\1/p' >"$results/$1.broken" || true
+}
+
+# run_chain DEPTH: pages on disk, each linking only to the next; the last links to one missing.
+run_chain() {
+    local depth=$1 name=chain
+    local dir="$results/chain"
+    mkdir -p "$dir"
+    awk -v n="$depth" -v d="$dir" 'BEGIN {
+        for (i = 1; i <= n; i++) { f = d "/p" i ".html"; printf "<a href=p%d.html>next</a>\n", i + 1 > f; close(f) }
+    }'
+    printf 'file://%s/p%d.html\n' "$dir" $((depth + 1)) >"$results/$name.truth"
+    say "== quillorbane look-ahead, chain $depth deep on disk: quillorbane-cli --report ... $dir/p1.html"
+    measure "$name" "$cli_bin" --report "$results/$name.report" "$dir/p1.html" \
+        >"$results/$name.out" 2>"$results/$name.err"
+    report_broken "$name"
+    compare_broken "$name" "$results/$name.broken" "$results/$name.truth" /dev/null
+    [ "$status" -le 1 ] || verdict="$verdict; exit $status"
+    add_plain_row "quillorbane chain on disk" "$depth" "$(tr -d '\r' <"$results/$name.report" 2>/dev/null | grep -c '^"' || true)" "disk"
+    rm -rf "$dir"
+}
+
+# run_dead: one page on disk with 20 links to a loopback port that accepts and never answers and
+# 10 to ports where nothing listens, checked with --timeout $dead_timeout.
+run_dead() {
+    local name=dead dir="$results/dead" i port
+    mkdir -p "$dir"
+    python3 -c '
+import socket, sys, time
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(128)
+print(s.getsockname()[1], flush=True)
+held = []
+while True:
+    held.append(s.accept()[0])
+' >"$results/$name.port" &
+    local silent_pid=$!
+    for ((i = 0; i < 50; i++)); do [ -s "$results/$name.port" ] && break; sleep 0.1; done
+    local silent_port
+    silent_port=$(head -n 1 "$results/$name.port")
+    : >"$results/$name.truth"
+    {
+        echo "<title>Dead links</title>"
+        for ((i = 1; i <= 20; i++)); do
+            echo "<a href=http://127.0.0.1:$silent_port/silent$i.html>silent</a>"
+            echo "http://127.0.0.1:$silent_port/silent$i.html" >>"$results/$name.truth"
+        done
+        local refused=0
+        for ((port = 20000 + RANDOM % 20000; refused < 10; port++)); do
+            if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+                echo "<a href=http://127.0.0.1:$port/refused.html>refused</a>"
+                echo "http://127.0.0.1:$port/refused.html" >>"$results/$name.truth"
+                refused=$((refused + 1))
+            fi
+        done
+    } >"$dir/index.html"
+    say "== quillorbane look-ahead, 30 dead links: quillorbane-cli --timeout $dead_timeout --report ... $dir/index.html"
+    measure "$name" "$cli_bin" --timeout "$dead_timeout" --report "$results/$name.report" \
+        "$dir/index.html" >"$results/$name.out" 2>"$results/$name.err"
+    kill "$silent_pid" 2>/dev/null || true
+    wait "$silent_pid" 2>/dev/null || true
+    report_broken "$name"
+    compare_broken "$name" "$results/$name.broken" "$results/$name.truth" /dev/null
+    [ "$status" -le 1 ] || verdict="$verdict; exit $status"
+    add_plain_row "quillorbane 30 dead links" 1 30 "time-out ${dead_timeout} s"
 }
 
 # same_verdicts A B: whether two reports hold the same records, times aside.
@@ -393,6 +487,13 @@ if [ -n "$linkinator" ]; then
 fi
 
 if [ "$have_cli" -eq 1 ] && [ "$have_lookahead" -eq 1 ]; then
+    for pages in $big_sizes; do
+        run_quillorbane "big-$pages" "$pages" lookahead "$big_latency"
+    done
+    if [ "$chain_depth" -gt 0 ]; then
+        run_chain "$chain_depth"
+    fi
+    run_dead
     run_quillorbane small-lookahead "$small_pages" lookahead
 fi
 if [ "$have_cli" -eq 1 ]; then
@@ -414,6 +515,14 @@ printf '%s\n' "----------------------------+------+--------+--------+---------+-
 for row in "${rows[@]}"; do
     echo "$row"
 done
+big_first=${big_sizes%% *}
+big_last=${big_sizes##* }
+if [ -n "$big_sizes" ] && [ "$big_first" != "$big_last" ] &&
+    [ -s "$results/big-$big_first.time" ] && [ -s "$results/big-$big_last.time" ]; then
+    echo "time per page at $big_last pages / at $big_first pages: $(awk -v a="$(cut -d' ' -f1 "$results/big-$big_first.time")" \
+        -v b="$(cut -d' ' -f1 "$results/big-$big_last.time")" -v m="$big_first" -v n="$big_last" \
+        'BEGIN { printf "%.2f", (b / n) / (a / m) }')"
+fi
 if [ -s "$results/small-lookahead.report" ] && [ -s "$results/small-sequential.report" ]; then
     echo "look-ahead vs sequential report, $small_pages pages: $(same_verdicts small-lookahead small-sequential)"
 fi

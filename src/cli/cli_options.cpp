@@ -4,7 +4,7 @@
 #include <limits>
 #include <regex>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 
 #ifndef QUILL_VERSION
 #error "QUILL_VERSION must be defined by the build"
@@ -344,7 +344,8 @@ Options:
   --report FILE         write the report file (every verdict with its load
                         time and referrer, then the markup advisories)
   --no-lookahead        make every request only when the crawl comes to it,
-                        instead of fetching ahead of it in parallel
+                        instead of fetching ahead of it in parallel; pages
+                        fetched ahead are held in at most @BODY_MB@ MB
   --connections N       connections open at once while fetching ahead
                         (default @CONNECTIONS@)
   --connections-per-host N
@@ -371,6 +372,7 @@ Exit status: 0 no broken link, 1 broken links found, 2 bad command line,
     };
     fill("@CONNECTIONS@", defaults.connections);
     fill("@PER_HOST@", defaults.connectionsPerHost);
+    fill("@BODY_MB@", static_cast<int>(defaults.maxBodyBytes / (1024 * 1024)));
     return text;
 }
 

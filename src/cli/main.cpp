@@ -21,11 +21,11 @@
 #include "cli/printable.h"
 #include "cli/terminal_front_end.h"
 #include "crawl/crawl.h"
-#include "crawl/live_services.h"
 #include "crawl/report_file.h"
 #include "crawl/verdict_reasons.h"
 #include "platform/curl_url.h"
 #include "platform/start_location.h"
+#include "live/live_services.h"
 #include "scope/visit_control.h"
 
 namespace {

@@ -9,9 +9,10 @@
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/run_failure.h"
+#include "crawl/verdict_reasons.h"
+#include "crawl/walkers.h"
 #include "platform/ascii.h"
 #include "platform/large_stack.h"
-#include "crawl/verdict_reasons.h"
 #include "probe/url_checker.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
@@ -282,28 +283,31 @@ bool Crawl::parseDoc(platform::Browser& linkBrowser) {
     }
 
     // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
-    if (frontEnd_.Value(CheckControl::chkImages)) {
-        CheckImages(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkApplets)) {
-        CheckApplets(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkJSStyle)) {
-        CheckScripts(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkJSStyle)) {
-        CheckStyleSheets(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkLinks)) {
-        CheckHyperlinks(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkFrames)) {
-        CheckFrames(*document, pageURL);
-    }
-    if (frontEnd_.Value(CheckControl::chkForms)) {
-        CheckForms(*document, pageURL);
+    for (const WalkerRow& row : kWalkers) {
+        if (frontEnd_.Value(row.box)) {
+            Walk(row.walker, *document, pageURL);
+        }
     }
     return true;
+}
+
+void Crawl::Walk(Walker walker, const platform::Document& document, const std::string& pageURL) {
+    switch (walker) {
+        case Walker::kImages:
+            return CheckImages(document, pageURL);
+        case Walker::kApplets:
+            return CheckApplets(document, pageURL);
+        case Walker::kScripts:
+            return CheckScripts(document, pageURL);
+        case Walker::kStyleSheets:
+            return CheckStyleSheets(document, pageURL);
+        case Walker::kLinks:
+            return CheckHyperlinks(document, pageURL);
+        case Walker::kFrames:
+            return CheckFrames(document, pageURL);
+        case Walker::kForms:
+            return CheckForms(document, pageURL);
+    }
 }
 
 bool Crawl::CheckLink(const std::string& url, int& loadTime, std::string* reason) {
@@ -417,6 +421,7 @@ WalkSettings Crawl::CurrentWalkSettings() {
     settings.maximumDepth = frontEnd_.MaximumDepth();
     settings.scope = VisitControl::CurrentScope();
     settings.running = state_.running;
+    settings.requestTimeoutSeconds = state_.loadTimeOut;
     settings.skip = services_.skip;
     return settings;
 }

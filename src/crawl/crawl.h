@@ -14,6 +14,7 @@
 
 #include "crawl/crawl_front_end.h"
 #include "crawl/walk_observer.h"
+#include "crawl/walkers.h"
 #include "platform/browser.h"
 #include "platform/clock.h"
 #include "platform/document.h"
@@ -121,6 +122,8 @@ class Crawl {
     };
 
     void RunCrawl();
+    // Runs one walker of the table on the page.
+    void Walk(Walker walker, const platform::Document& document, const std::string& pageURL);
     void RecordStartPageAfterFailure(int loadTime);
     void ShowCount(CaptionControl label, int count);
     void ShowDepth();

@@ -29,6 +29,8 @@ struct WalkSettings {
     int maximumDepth = 0;
     VisitControl::ScopeSettings scope;
     bool running = true;
+    // What bounds every request of the run, in seconds; 0 or less: each request's own default.
+    int requestTimeoutSeconds = 0;
     // URLs the user skips: recorded skipped by the walk, never requested. Null for none.
     SharedUrlTest skip;
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 #include "ui/about_window.h"
 #include "ui/main_form.h"
 #include "ui/tip_window.h"

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 #include "ui/build_info.h"
 #include "ui/live_main_form.h"
 

@@ -14,8 +14,8 @@
 
 #include "advisories/advisory_store_testing.h"
 #include "crawl/crawl.h"
-#include "crawl/live_services.h"
 #include "crawl_fakes.h"
+#include "live/live_services.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
 #include "support/loopback_http_server.h"

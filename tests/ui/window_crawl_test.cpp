@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 #include "support/loopback_http_server.h"
 #include "ui/main_form.h"
 #include "ui_test_support.h"

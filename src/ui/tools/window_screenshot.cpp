@@ -12,7 +12,7 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 #include "ui/live_main_form.h"
 
 int main(int argc, char** argv) {

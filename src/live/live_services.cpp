@@ -1,4 +1,4 @@
-#include "crawl/live_services.h"
+#include "live/live_services.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@ namespace quill {
 
 LiveComponents::LiveComponents(LookAheadSettings lookAhead)
     : settings_(lookAhead),
-      lookAhead_(MakeLookAhead(engine_, clock_, settings_)),
+      lookAhead_(MakeLookAhead(engine_, clock_, rules_, settings_)),
       browser_(WalkEngine(), clock_),
       inet_(std::make_shared<platform::EngineTransferControl>(WalkEngine())) {
     engine_.SetConnectionLimits(std::max(1, settings_.connections),
@@ -15,6 +15,7 @@ LiveComponents::LiveComponents(LookAheadSettings lookAhead)
 
 std::unique_ptr<LookAhead> LiveComponents::MakeLookAhead(platform::CurlTransferEngine& engine,
                                                          const platform::Clock& clock,
+                                                         const LiveWebRules& rules,
                                                          const LookAheadSettings& settings) {
     if (!settings.enabled) {
         return nullptr;
@@ -23,7 +24,7 @@ std::unique_ptr<LookAhead> LiveComponents::MakeLookAhead(platform::CurlTransferE
     limits.connections = std::max(1, settings.connections);
     limits.connectionsPerHost = std::max(1, settings.connectionsPerHost);
     limits.maxBodyBytes = settings.maxBodyBytes;
-    return std::make_unique<LookAhead>(engine, clock, limits);
+    return std::make_unique<LookAhead>(engine, clock, rules, limits);
 }
 
 platform::TransferEngine& LiveComponents::WalkEngine() {

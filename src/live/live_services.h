@@ -8,7 +8,8 @@
 #include <memory>
 
 #include "crawl/crawl.h"
-#include "crawl/lookahead.h"
+#include "live/live_web_rules.h"
+#include "lookahead/look_ahead.h"
 #include "platform/clock.h"
 #include "platform/curl_transfer_engine.h"
 #include "platform/transfer_control.h"
@@ -25,7 +26,7 @@ struct LookAheadSettings {
     int connections = 128;
     int connectionsPerHost = 32;
     // Page bodies the look-ahead holds for the walk.
-    std::size_t maxBodyBytes = std::size_t{256} * 1024 * 1024;
+    std::size_t maxBodyBytes = LookAheadLimits{}.maxBodyBytes;
 };
 
 class LiveComponents {
@@ -49,6 +50,7 @@ class LiveComponents {
   private:
     static std::unique_ptr<LookAhead> MakeLookAhead(platform::CurlTransferEngine& engine,
                                                     const platform::Clock& clock,
+                                                    const LiveWebRules& rules,
                                                     const LookAheadSettings& settings);
     // What the browser and the probe start their requests through.
     platform::TransferEngine& WalkEngine();
@@ -57,6 +59,7 @@ class LiveComponents {
     // Declared in this order: each component uses those above it until it is gone.
     platform::CurlTransferEngine engine_;
     platform::SystemClock clock_;
+    LiveWebRules rules_;
     std::unique_ptr<LookAhead> lookAhead_;
     platform::WebBrowser browser_;
     std::shared_ptr<platform::EngineTransferControl> inet_;

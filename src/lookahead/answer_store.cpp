@@ -1,0 +1,65 @@
+#include "lookahead/answer_store.h"
+
+namespace quill::lookahead {
+
+Fetch* AnswerStore::Find(bool head, const std::string& url) {
+    ByURL& fetches = For(head);
+    const auto found = fetches.find(url);
+    return found != fetches.end() ? found->second.get() : nullptr;
+}
+
+std::pair<Fetch*, bool> AnswerStore::FindOrAdd(bool head, const std::string& url) {
+    if (Fetch* known = Find(head, url)) {
+        return {known, false};
+    }
+    auto fetch = std::make_unique<Fetch>();
+    fetch->head = head;
+    fetch->url = url;
+    Fetch* made = fetch.get();
+    For(head).emplace(made->url, std::move(fetch));
+    return {made, true};
+}
+
+void AnswerStore::Hold(Fetch& fetch) {
+    fetch.state = Fetch::State::kFinished;
+    fetch.bodyBytes = fetch.head || !fetch.transfer ? 0 : fetch.transfer->BodySize();
+    if (fetch.bodyBytes > 0) {
+        held_.insert({fetch.priority, &fetch});
+        heldBytes_ += fetch.bodyBytes;
+    }
+}
+
+void AnswerStore::Release(Fetch& fetch) {
+    if (fetch.bodyBytes > 0) {
+        held_.erase({fetch.priority, &fetch});
+        heldBytes_ -= fetch.bodyBytes;
+        fetch.bodyBytes = 0;
+    }
+    fetch.transfer.reset();
+    fetch.state = Fetch::State::kReleased;
+}
+
+void AnswerStore::Reorder(Fetch& fetch, const Priority& priority) {
+    if (fetch.bodyBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
+        held_.insert({priority, &fetch});
+    }
+}
+
+void AnswerStore::MakeRoom(std::size_t arriving, const Priority& than) {
+    while (!Fits(arriving) && !held_.empty()) {
+        Fetch* worst = std::prev(held_.end())->second;
+        if (!(than < worst->priority)) {
+            return;
+        }
+        Release(*worst);
+    }
+}
+
+void AnswerStore::Clear() {
+    probes_.clear();
+    pages_.clear();
+    held_.clear();
+    heldBytes_ = 0;
+}
+
+}  // namespace quill::lookahead

@@ -1,0 +1,52 @@
+// Holds the look-ahead's fetches by kind and URL, and the bodies of their answers within a budget:
+// a body is let go once the walk has it, and when room is needed the body furthest from the walk
+// goes first. Probes have no body to hold.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "lookahead/fetch.h"
+
+namespace quill::lookahead {
+
+class AnswerStore {
+  public:
+    explicit AnswerStore(std::size_t maxBodyBytes) : maxBodyBytes_(maxBodyBytes) {}
+
+    Fetch* Find(bool head, const std::string& url);
+    // The fetch for this request, made when it is new (second: made now).
+    std::pair<Fetch*, bool> FindOrAdd(bool head, const std::string& url);
+
+    // The fetch has its answer: its body counts from now on.
+    void Hold(Fetch& fetch);
+    // Lets go of the answer; what it meant to the walk stays.
+    void Release(Fetch& fetch);
+    // The fetch moves to a better place in the order.
+    void Reorder(Fetch& fetch, const Priority& priority);
+
+    // Bodies held and `arriving` stay under the budget.
+    bool Fits(std::size_t arriving) const { return heldBytes_ + arriving < maxBodyBytes_; }
+    // Lets go of bodies placed after `than`, worst first, until `arriving` fits as well.
+    void MakeRoom(std::size_t arriving, const Priority& than);
+    std::size_t HeldBytes() const { return heldBytes_; }
+    void Clear();
+
+  private:
+    using ByURL = std::unordered_map<std::string_view, std::unique_ptr<Fetch>>;
+    ByURL& For(bool head) { return head ? probes_ : pages_; }
+
+    const std::size_t maxBodyBytes_;
+    // Keyed by a view of the fetch's own URL.
+    ByURL probes_;
+    ByURL pages_;
+    std::set<std::pair<Priority, Fetch*>> held_;
+    std::size_t heldBytes_ = 0;
+};
+
+}  // namespace quill::lookahead

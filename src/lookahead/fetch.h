@@ -1,0 +1,77 @@
+// One request the look-ahead sends for the walk, by kind and URL, with its place in the walk's
+// order and what became of it. The queue, the store, the relay and the rehearsal share it.
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lookahead/walk_plan.h"
+#include "platform/transfer.h"
+
+namespace quill::lookahead {
+
+// A place in the order of fetches, of fixed size whatever the depth of the walk: a band, then two
+// numbers within it. Lower goes first.
+struct Priority {
+    // What the walk is about to ask for, in the order of its pages (newest first) and elements.
+    static constexpr std::int64_t kWalkNow = 0;
+    // What the rehearsal of the walk has come to, in its order.
+    static constexpr std::int64_t kRehearsed = 1;
+    // Everything else found ahead, the pages worked out last first, each in its walk order.
+    static constexpr std::int64_t kAhead = 2;
+
+    std::int64_t band = kAhead;
+    std::int64_t major = 0;
+    std::int64_t minor = 0;
+
+    auto operator<=>(const Priority&) const = default;
+};
+
+struct Relay;
+
+struct Fetch {
+    enum class State {
+        kPending,   // wanted, waiting for a connection
+        kInFlight,  // sent
+        kFinished,  // answered; `transfer` holds the answer
+        kTaken,     // the walk asked before it was sent, and sent its own request
+        kReleased,  // answered and let go: handed to the walk, or its body dropped
+    };
+
+    bool head = false;  // the probe's HEAD, else the browser's page GET
+    std::string url;
+    std::string host;
+    Priority priority;
+    State state = State::kPending;
+    bool queued = false;      // waiting in the fetch queue
+    bool afterProbe = false;  // a pending page GET that waits for its probe's "200 OK"
+    std::shared_ptr<platform::Transfer> transfer;
+    std::size_t bodyBytes = 0;  // held in the answer store
+    // Walk requests that joined the fetch while it was on its way.
+    std::vector<std::shared_ptr<Relay>> joined;
+
+    // What the answer means to the walk, kept when the answer itself is let go; nothing while it
+    // is unknown. A probe: "200 OK". A page: the browser shows it at its own address as HTML.
+    std::optional<bool> probeOk;
+    std::optional<bool> walkable;
+
+    // A page GET the walk may follow: its address as the walk shows it (with a fragment, when it
+    // has one), its depth as first met, and what its walk takes up, once worked out (held until
+    // the rehearsal takes it).
+    bool isPage = false;
+    // The walk also loads the page to look for a fragment in it, without a probe.
+    bool forFragments = false;
+    std::string pageURL;
+    int pageDepth = 0;
+    bool planQueued = false;
+    bool planned = false;
+    std::uint64_t planSettings = 0;  // the settings version the plan was worked out with
+    std::shared_ptr<const Plan> plan;
+};
+
+}  // namespace quill::lookahead

@@ -1,0 +1,119 @@
+#include "lookahead/rehearsal.h"
+
+#include "crawl/element_urls.h"
+
+namespace quill::lookahead {
+
+void Rehearsal::Start(const std::string& startURL) {
+    Clear();
+    // The start page is visited at depth 1 with follow on: the element of a page at depth 0.
+    frames_.push_back(Frame{std::make_shared<const Plan>(StartPlan(startURL)), 0, 0, false});
+}
+
+void Rehearsal::Clear() {
+    frames_.clear();
+    met_.clear();
+    loaded_.clear();
+}
+
+void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
+    while (!frames_.empty()) {
+        Frame& frame = frames_.back();
+        if (frame.next >= frame.plan->size()) {
+            frames_.pop_back();
+            continue;
+        }
+        const PlannedFetch& element = (*frame.plan)[frame.next];
+        if (!frame.waiting) {
+            if (!met_.insert(element.url).second) {
+                ++frame.next;
+                continue;
+            }
+            switch (element.kind) {
+                case FetchKind::kRecordOnly:
+                    ++frame.next;
+                    continue;
+                case FetchKind::kProbe:
+                    fetches.Want(true, element.FetchURL(), NextPlace());
+                    ++frame.next;
+                    continue;
+                case FetchKind::kFragmentPage:
+                    if (loaded_.insert(element.FetchURL()).second) {
+                        fetches.Want(false, element.FetchURL(), NextPlace()).forFragments = true;
+                    }
+                    ++frame.next;
+                    continue;
+                case FetchKind::kPage:
+                    fetches.Want(true, element.FetchURL(), NextPlace());
+                    [[fallthrough]];
+                case FetchKind::kUnprobedPage: {
+                    // Asked for with the probe: the walk loads it at once when the probe is good.
+                    Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace(),
+                                               element.kind == FetchKind::kPage);
+                    page.isPage = true;
+                    if (page.pageURL.empty()) {
+                        page.pageURL = element.url;
+                        page.pageDepth = frame.depth + 1;
+                    }
+                    frame.waiting = true;
+                    break;
+                }
+            }
+        }
+        std::shared_ptr<const Plan> plan;
+        const int depth = frame.depth + 1;
+        const Outcome outcome = PageOutcome(fetches, element, depth, maximumDepth, plan);
+        if (outcome == Outcome::kWaiting) {
+            return;
+        }
+        frame.waiting = false;
+        ++frame.next;
+        if (outcome == Outcome::kWalked) {
+            frames_.push_back(Frame{std::move(plan), depth, 0, false});
+        }
+    }
+}
+
+Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& element, int depth,
+                                          int maximumDepth, std::shared_ptr<const Plan>& plan) {
+    const auto due = [](const Fetch& fetch) {
+        return fetch.state == Fetch::State::kPending || fetch.state == Fetch::State::kInFlight;
+    };
+    if (element.kind == FetchKind::kPage) {
+        const Fetch* probe = fetches.Find(true, element.FetchURL());
+        if (probe == nullptr) {
+            return Outcome::kNotWalked;
+        }
+        if (!probe->probeOk.has_value() && due(*probe)) {
+            return Outcome::kWaiting;
+        }
+        // Without an answer we can read (the walk asked itself), the page is taken to be good:
+        // its load decides.
+        if (probe->probeOk == false) {
+            return Outcome::kNotWalked;
+        }
+    }
+    Fetch* page = fetches.Find(false, element.FetchURL());
+    if (page == nullptr) {
+        return Outcome::kNotWalked;
+    }
+    if (!page->walkable.has_value()) {
+        // Not ours to know when the walk loads the page itself: its own walk plans it.
+        return due(*page) ? Outcome::kWaiting : Outcome::kNotWalked;
+    }
+    if (!*page->walkable || !WithinMaximumDepth(depth, maximumDepth)) {
+        return Outcome::kNotWalked;
+    }
+    if (page->plan) {
+        // Taken over: the plan lives as long as the rehearsal is in the page.
+        plan = std::move(page->plan);
+        return Outcome::kWalked;
+    }
+    if (page->planned || !page->transfer) {
+        return Outcome::kNotWalked;  // taken already, or its body is gone
+    }
+    fetches.NeedPlan(*page);
+    return Outcome::kWaiting;
+}
+
+}  // namespace quill::lookahead

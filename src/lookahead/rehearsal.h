@@ -1,0 +1,62 @@
+// Walks the site ahead of the walk, on the answers that have arrived and by the walk's own plans,
+// and gives each request it comes to the next place in the order: the walk will ask for them in
+// this order. It stops at the first page whose answers are still due and goes on when they come.
+// Its state grows with the pages and URLs met: a stack of the pages it is in, and the URLs met.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "lookahead/fetch.h"
+#include "lookahead/walk_plan.h"
+
+namespace quill::lookahead {
+
+class Rehearsal {
+  public:
+    // The fetches the rehearsal reads and asks for.
+    class Fetches {
+      public:
+        // afterProbe: a page GET that goes only once the URL's probe has said "200 OK", as the
+        // walk loads it only then.
+        virtual Fetch& Want(bool head, const std::string& url, const Priority& priority,
+                            bool afterProbe = false) = 0;
+        virtual Fetch* Find(bool head, const std::string& url) = 0;
+        // The page's plan is needed; it is worked out and the rehearsal runs again.
+        virtual void NeedPlan(Fetch& page) = 0;
+
+      protected:
+        ~Fetches() = default;
+    };
+
+    void Start(const std::string& startURL);
+    void Clear();
+    void Run(Fetches& fetches, int maximumDepth);
+
+  private:
+    enum class Outcome { kWaiting, kNotWalked, kWalked };
+    struct Frame {
+        std::shared_ptr<const Plan> plan;
+        int depth = 0;
+        std::size_t next = 0;
+        // The element at `next` has been taken up and waits for its page's answers.
+        bool waiting = false;
+    };
+
+    Priority NextPlace() { return Priority{Priority::kRehearsed, ++order_, 0}; }
+    Outcome PageOutcome(Fetches& fetches, const PlannedFetch& element, int depth, int maximumDepth,
+                        std::shared_ptr<const Plan>& plan);
+
+    std::vector<Frame> frames_;
+    // The walk's seen-before test: every URL it has recorded or has open; and the pages it has
+    // loaded to look for fragments.
+    std::unordered_set<std::string> met_;
+    std::unordered_set<std::string> loaded_;
+    std::int64_t order_ = 0;
+};
+
+}  // namespace quill::lookahead

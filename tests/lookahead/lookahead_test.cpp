@@ -1,0 +1,241 @@
+// The look-ahead's classes over a table-answered engine: the plan follows the walkers' table, the
+// order of fetches is the walk's, every answer the look-ahead got serves the walk without a second
+// request, bodies stay within the budget, and a host's wait holds back only that host.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lookahead/fetch_queue.h"
+#include "lookahead/look_ahead.h"
+#include "lookahead/walk_plan.h"
+#include "lookahead_fakes.h"
+#include "platform/clock.h"
+#include "platform/html_document_builder.h"
+
+namespace quill {
+namespace {
+
+using lookahead::FetchKind;
+using lookahead_test::Answer;
+using lookahead_test::SimpleRules;
+using lookahead_test::SiteEngine;
+using testing::ElementsAre;
+
+const std::string kSite = "http://site.test/d/";
+
+WalkSettings SiteSettings() {
+    WalkSettings settings;
+    settings.scope.baseURL = kSite;
+    settings.scope.followExternal = true;
+    settings.scope.excludedExtensions = {".zip"};
+    return settings;
+}
+
+std::vector<std::string> Described(const lookahead::Plan& plan) {
+    static const char* const kNames[] = {"probe", "page", "unprobed", "fragment", "record"};
+    std::vector<std::string> described;
+    for (const lookahead::PlannedFetch& fetch : plan) {
+        described.push_back(std::string(kNames[static_cast<int>(fetch.kind)]) + " " + fetch.url +
+                            (fetch.otherFetchURL.empty() ? "" : " > " + fetch.otherFetchURL) +
+                            (fetch.walked ? " walked" : ""));
+    }
+    return described;
+}
+
+lookahead::Plan PlanOf(const std::string& html, const WalkSettings& settings) {
+    const platform::Document document = platform::BuildHtmlDocument(html, kSite + "p.html");
+    return lookahead::PlanPage(document, kSite + "p.html", 1, settings,
+                               [](const std::string& url) { return url == kSite + "seen.html"; });
+}
+
+// Elements written against the walk order; the plan comes out in walk order: images, applets,
+// scripts, style sheets, links, frames, forms.
+const std::string kEveryKind =
+    "<form action=f.cgi></form><iframe src=fr.html#x></iframe>"
+    "<a href=a.html>a</a><a href=a.html>again</a><a href=seen.html>seen</a>"
+    "<a href=http://other.test/x.html>ext</a><a href=mailto:me@site.test>mail</a>"
+    "<a href=#top>top</a><a href=b.html#s>b</a><a href=z.zip>zip</a>"
+    "<link rel=stylesheet href=s.css><script src=j.js></script><img src=i.png>";
+
+TEST(WalkPlan, FollowsTheWalkersTableInWalkOrder) {
+    EXPECT_THAT(Described(PlanOf(kEveryKind, SiteSettings())),
+                ElementsAre("probe " + kSite + "i.png", "probe " + kSite + "j.js",
+                            "probe " + kSite + "s.css", "page " + kSite + "a.html walked",
+                            "probe http://other.test/x.html", "record mailto:me@site.test",
+                            "record " + kSite + "p.html#top",
+                            "fragment " + kSite + "b.html#s > " + kSite + "b.html",
+                            "probe " + kSite + "z.zip",
+                            "unprobed " + kSite + "fr.html#x > " + kSite + "fr.html walked",
+                            "probe " + kSite + "f.cgi"));
+}
+
+TEST(WalkPlan, BoxesOffAndTheDepthLeaveTheirPartOut) {
+    WalkSettings settings = SiteSettings();
+    settings.images = settings.scriptsAndStyles = settings.frames = settings.forms = false;
+    settings.maximumDepth = 1;  // pages below this one are loaded, not walked
+    settings.scope.followExternal = false;
+    EXPECT_THAT(Described(PlanOf(kEveryKind, settings)),
+                ElementsAre("page " + kSite + "a.html", "record http://other.test/x.html",
+                            "record mailto:me@site.test", "record " + kSite + "p.html#top",
+                            "fragment " + kSite + "b.html#s > " + kSite + "b.html",
+                            "probe " + kSite + "z.zip"));
+}
+
+// --- the look-ahead over a table-answered engine ---------------------------------------------
+
+class LookAheadTest : public testing::Test {
+  protected:
+    std::unique_ptr<LookAhead> Make(LookAheadLimits limits = {}) {
+        return std::make_unique<LookAhead>(engine, clock, rules, limits);
+    }
+
+    SiteEngine engine;
+    platform::SystemClock clock;
+    SimpleRules rules;
+    const std::string start = kSite + "index.html";
+};
+
+struct ServedCase {
+    const char* name;
+    Answer answer;
+};
+
+class AnswerServesTheWalk : public LookAheadTest, public testing::WithParamInterface<ServedCase> {};
+
+// The start page's probe, and the load of a start page with a fragment (which is not probed).
+TEST_P(AnswerServesTheWalk, WithoutASecondRequest) {
+    auto lookAhead = Make();
+    for (const auto& [page, request] :
+         {std::pair{start, rules.ProbeRequest(start)},
+          std::pair{kSite + "other.html#top", rules.PageRequest(kSite + "other.html")}}) {
+        engine.Set(request.url, GetParam().answer);
+        lookAhead->RunStarted(page, SiteSettings());
+        lookAhead->WaitUntilIdle();
+        const auto answer = lookAhead->Start(request);
+        ASSERT_TRUE(answer->Finished());
+        EXPECT_EQ(answer->Error(), GetParam().answer.error);
+        EXPECT_EQ(answer->Header().substr(0, GetParam().answer.statusLine.size()),
+                  GetParam().answer.statusLine);
+        EXPECT_EQ(engine.Count(request.method + " " + request.url), 1);
+        EXPECT_EQ(lookAhead->Statistics().served, 1);
+        lookAhead->RunEnded();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKindOfAnswer, AnswerServesTheWalk,
+    testing::Values(ServedCase{"Ok", {"HTTP/1.1 200 OK", "<p>"}},
+                    ServedCase{"NotFound", {"HTTP/1.1 404 Not Found", "<p>"}},
+                    ServedCase{"Redirect",
+                               {"HTTP/1.1 301 Moved", "", "text/html", {"Location: /"}}},
+                    ServedCase{"TooMany", {"HTTP/1.1 429 Too Many", "", "text/plain", {}}},
+                    ServedCase{"Unavailable", {"HTTP/1.1 503 Busy", "", "text/plain", {}}},
+                    ServedCase{"Refused", {"", "", "", {}, "Connection refused"}},
+                    ServedCase{"TimedOut", {"", "", "", {}, "Timeout", std::chrono::seconds(61)}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<p>home"});
+    engine.Hold(start);
+    auto lookAhead = Make();
+    lookAhead->RunStarted(start, SiteSettings());
+    const auto probe = lookAhead->Start(rules.ProbeRequest(start));
+    EXPECT_FALSE(probe->Finished());
+    engine.Release(start);
+    probe->WaitFinished();
+    EXPECT_EQ(probe->Status(), 200);
+    EXPECT_EQ(engine.Count("HEAD " + start), 1);
+    EXPECT_EQ(lookAhead->Statistics().joined, 1);
+}
+
+TEST_F(LookAheadTest, AFetchGivenUpOnStopIsNotTheWalksAnswer) {
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<p>home"});
+    engine.Hold(start);
+    auto lookAhead = Make();
+    lookAhead->RunStarted(start, SiteSettings());
+    const auto probe = lookAhead->Start(rules.ProbeRequest(start));
+    WalkSettings stopped = SiteSettings();
+    stopped.running = false;
+    lookAhead->SettingsChanged(stopped);
+    engine.Release(start);  // answers the walk's own request, sent once the fetch was cancelled
+    probe->WaitFinished();
+    EXPECT_EQ(probe->Error(), "");
+    EXPECT_EQ(probe->Status(), 200);
+    EXPECT_EQ(engine.Count("HEAD " + start), 2);
+}
+
+TEST_F(LookAheadTest, FetchesGoInTheWalksOrder) {
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<a href=a.html>a</a><a href=b.html>b</a>"});
+    engine.Set(kSite + "a.html", Answer{"HTTP/1.1 200 OK", "<img src=i.png><a href=c.html>c</a>"});
+    engine.Set(kSite + "b.html", Answer{"HTTP/1.1 200 OK", "<a href=index.html>home</a>"});
+    engine.Set(kSite + "c.html", Answer{"HTTP/1.1 200 OK", "<p>c"});
+    engine.Set(kSite + "i.png", Answer{"HTTP/1.1 200 OK", "", "image/png"});
+    // One connection for the look-ahead: it sends one request at a time, the next in order.
+    auto lookAhead = Make(LookAheadLimits{2, 2});
+    lookAhead->RunStarted(start, SiteSettings());
+    lookAhead->WaitUntilIdle();
+    const std::vector<std::string> walkOrder = {"index.html", "index.html", "a.html",
+                                                "a.html",     "i.png",      "c.html",
+                                                "c.html",     "b.html",     "b.html"};
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < walkOrder.size(); ++i) {
+        const bool head = i == 0 || walkOrder[i] != walkOrder[i - 1];
+        expected.push_back((head ? "HEAD " : "GET ") + kSite + walkOrder[i]);
+    }
+    EXPECT_EQ(engine.Log(), expected);
+}
+
+TEST_F(LookAheadTest, BodiesStayWithinTheBudgetAndProbedURLsHoldNone) {
+    std::string index;
+    const std::string body(1000, 'x');
+    for (int i = 0; i < 8; ++i) {
+        const std::string page = "p" + std::to_string(i) + ".html";
+        index += "<a href=" + page + ">p</a><img src=i" + std::to_string(i) + ".png>";
+        engine.Set(kSite + page, Answer{"HTTP/1.1 200 OK", "<p>" + body});
+        engine.Set(kSite + "i" + std::to_string(i) + ".png", Answer{"HTTP/1.1 200 OK", body});
+    }
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
+    auto lookAhead = Make(LookAheadLimits{128, 32, 2500});
+    lookAhead->RunStarted(start, SiteSettings());
+    lookAhead->WaitUntilIdle();
+    EXPECT_LE(lookAhead->HeldBodyBytes(), 2500u);
+    EXPECT_EQ(engine.Count("GET " + kSite + "i0.png"), 0);
+    // The walk gets every page all the same: from the look-ahead, or by its own request.
+    for (int i = 0; i < 8; ++i) {
+        const std::string page = kSite + "p" + std::to_string(i) + ".html";
+        const auto answer = lookAhead->Start(rules.PageRequest(page));
+        answer->WaitFinished();
+        EXPECT_EQ(answer->Body(), "<p>" + body);
+        EXPECT_LE(engine.Count("GET " + page), 1 + (i > 0 ? 1 : 0));
+        lookAhead->WaitUntilIdle();
+        EXPECT_LE(lookAhead->HeldBodyBytes(), 2500u);
+    }
+}
+
+lookahead::Fetch Waiting(bool head, const std::string& host, std::int64_t place) {
+    lookahead::Fetch fetch;
+    fetch.head = head;
+    fetch.url = host + "/x";
+    fetch.host = host;
+    fetch.priority.major = place;
+    return fetch;
+}
+
+TEST(FetchQueue, AHostsWaitHoldsBackThatHostAlone) {
+    lookahead::Fetch slow = Waiting(true, "http://slow", 0);
+    lookahead::Fetch other = Waiting(true, "http://other", 1);
+    lookahead::FetchQueue queue(8, 8);
+    queue.Add(slow);
+    queue.Add(other);
+    const auto now = std::chrono::steady_clock::now();
+    queue.HoldBack("http://slow", now + std::chrono::seconds(10));
+    EXPECT_EQ(queue.Next(now, true), &other);
+    EXPECT_EQ(queue.Next(now, true), nullptr);
+    EXPECT_EQ(queue.NextHoldBackEnd(now), now + std::chrono::seconds(10));
+    EXPECT_EQ(queue.Next(now + std::chrono::seconds(10), true), &slow);
+}
+
+}  // namespace
+}  // namespace quill
