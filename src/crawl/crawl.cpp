@@ -239,7 +239,13 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
     }
 
     if (const std::string location = browser.LocationURL(); location != url) {
-        why = location == "about:neterror" ? kReasonPageNotLoaded : PageMovedReason(location);
+        if (location != "about:neterror") {
+            why = PageMovedReason(location);
+        } else if (const std::string failure = browser.LoadFailureReason(); !failure.empty()) {
+            why = failure;  // "stopped", "404 Not Found", "connection refused", ...
+        } else {
+            why = kReasonPageNotLoaded;
+        }
         return false;
     }
 
