@@ -212,6 +212,17 @@ TEST_F(LoopbackSite, JsonDocumentAgreesWithTheTextOutputAndTheReport) {
     fs::remove(output);
 }
 
+// A server's status line in Latin-1 would make the document unreadable, or lose it.
+TEST_F(LoopbackSite, JsonReplacesBytesThatAreNotUtf8) {
+    server_.ServeStatusLine("/site/latin.png", "HTTP/1.1 404 Introuvable \xE9t\xE9");
+    server_.ServePage("/site/latin.html", "<img src=\"latin.png\" alt width=1 height=1>");
+    const CliResult run = RunCli({"--format", "json", Url("/site/latin.html")});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const Json doc = Json::parse(run.out);
+    EXPECT_EQ(doc["urls"][0]["reason"], "404 Introuvable \uFFFDt\uFFFD");
+    EXPECT_EQ(doc["urls"][0]["status"], 404);
+}
+
 // A stop signal acts as the first Ctrl-C: the page being loaded is broken ("stopped"), the page
 // above it good, nothing after it taken; the lists are printed, the report written.
 class StopSignal : public testing::TestWithParam<int> {};
