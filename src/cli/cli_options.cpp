@@ -301,6 +301,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (!startUrlGiven) {
         return UsageError("missing START_URL");
     }
+    if (!options.outputPath.empty() && options.outputPath == options.reportPath) {
+        return UsageError("--output and --report name the same file '" + options.outputPath +
+                          "': one would overwrite the other");
+    }
     if (exclusionsGiven) {
         options.excludedExtensions = explicitExclusions;
     }

@@ -305,6 +305,8 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, BadCommandLine, testing::Values(
               "warning: --exclude 'zip' does not look like an extension such as .zip: every URL that ends in it is checked but not walked (to leave URLs alone, use --skip)\n"
               "quillorbane-cli: 'no/such/site' is neither a URL (such as http://host/page.html) nor an existing file or directory"},
     UsageCase{"UnknownFormat", {"--format", "xml", "x"}, "--format needs text or json, got 'xml'"},
+    UsageCase{"OutputOverReport", {"--output=r.csv", "--report", "r.csv", "x"},
+              "--output and --report name the same file 'r.csv': one would overwrite the other"},
     UsageCase{"ControlCharactersEscaped", {"--fast\x1b[2J"}, "unknown option '--fast%1B[2J'"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 // clang-format on
