@@ -52,7 +52,7 @@ bool IsValueOption(const std::string& name) {
     return name == "--base" || name == "--timeout" || name == "--max-depth" ||
            name == "--exclude" || name == "--report" || name == "--connections" ||
            name == "--connections-per-host" || name == "--skip" || name == "--user-agent" ||
-           name == "--header";
+           name == "--header" || name == "--format" || name == "--output";
 }
 
 // ".zip", ".tar.gz": a dot, then letters and digits (more dots between them allowed).
@@ -243,6 +243,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 }
                 (name == "--connections" ? options.connections : options.connectionsPerHost) =
                     *count;
+            } else if (name == "--format") {
+                if (value != "text" && value != "json") {
+                    return UsageError("--format needs text or json, got '" + value + "'");
+                }
+                options.json = value == "json";
+            } else if (name == "--output") {
+                if (value.empty()) {
+                    return UsageError("--output needs a file name, got ''");
+                }
+                options.outputPath = value;
             } else {  // --report
                 if (value.empty()) {
                     return UsageError("--report needs a file name, got ''");
@@ -290,6 +300,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
     if (!startUrlGiven) {
         return UsageError("missing START_URL");
+    }
+    if (!options.outputPath.empty() && options.outputPath == options.reportPath) {
+        return UsageError("--output and --report name the same file '" + options.outputPath +
+                          "': one would overwrite the other");
     }
     if (exclusionsGiven) {
         options.excludedExtensions = explicitExclusions;
@@ -340,7 +354,12 @@ Options:
   --header "Name: value"
                         sent with every request to the start URL's host and
                         port only, never to other hosts; repeatable
-  -q, --quiet           print only the broken links and a summary line
+  -q, --quiet           print only the broken links and a summary line (the
+                        JSON document always holds every URL)
+  --format FORMAT       text (the default) or json: one JSON document with the
+                        run's facts, every URL with its verdict, and the
+                        markup advisories
+  --output FILE         write the results to FILE instead of standard output
   --report FILE         write the report file (every verdict with its load
                         time and referrer, then the markup advisories)
   --no-lookahead        make every request only when the crawl comes to it,
@@ -363,9 +382,9 @@ Ctrl-C, SIGTERM and SIGHUP stop the crawl and still print the results and write
 the report; a second one quits at once.
 
 Exit status: 0 no broken link, 1 broken links found, 2 bad command line,
-3 the report file cannot be written, 4 the crawl ended early on a failure,
-128 + the signal's number when stopped by one (130 Ctrl-C, 143 SIGTERM,
-129 SIGHUP).
+3 the report file or the output file cannot be written, 4 the crawl ended
+early on a failure, 128 + the signal's number when stopped by one (130 Ctrl-C,
+143 SIGTERM, 129 SIGHUP).
 )";
     const auto fill = [&text](const std::string& placeholder, int value) {
         text.replace(text.find(placeholder), placeholder.size(), std::to_string(value));

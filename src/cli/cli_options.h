@@ -35,6 +35,8 @@ struct CliOptions {
     // "Name: value" lines sent with every request to the start URL's host.
     std::vector<std::string> headers;
     bool quiet = false;  // only the broken links and a summary line
+    bool json = false;   // the results as one JSON document instead of text
+    std::string outputPath;  // where the results go; empty: standard output
 };
 
 enum class CliCommand { kCrawl, kHelp, kVersion, kUsageError };

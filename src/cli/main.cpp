@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <regex>
@@ -18,6 +19,7 @@
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
+#include "cli/json_results.h"
 #include "cli/printable.h"
 #include "cli/terminal_front_end.h"
 #include "crawl/crawl.h"
@@ -45,8 +47,13 @@ std::string ReportFailure(const std::string& path, const std::string& reason) {
     return "cannot write the report file '" + path + "': " + reason;
 }
 
-// Whether the report file can be created, found out before a long crawl and without leaving a
-// trace: a file made for the test is removed again, an existing one is not truncated.
+std::string OutputFailure(const std::string& path, const std::string& reason) {
+    return "cannot write the output file '" + path + "': " + reason;
+}
+
+// Whether a file (the report or the output) can be created, found out before a long crawl and
+// without leaving a trace: a file made for the test is removed again, an existing one is not
+// truncated.
 std::string ReportPathProblem(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -126,6 +133,11 @@ int main(int argc, char** argv) {
             return Fail(kExitReport, ReportFailure(options.reportPath, problem));
         }
     }
+    if (!options.outputPath.empty()) {
+        if (const std::string problem = ReportPathProblem(options.outputPath); !problem.empty()) {
+            return Fail(kExitReport, OutputFailure(options.outputPath, problem));
+        }
+    }
 
     // As the window's exclusion controls leave the list before a Start.
     VisitControl::ClearExcludedExtensions();
@@ -168,6 +180,8 @@ int main(int argc, char** argv) {
             });
     }
     Crawl crawl(frontEnd, std::move(services));
+    RunFacts facts{
+        start.url, baseUrl, UtcNow(), "", lookAhead.connections, lookAhead.connectionsPerHost};
     pump.SetStopEntry([&] {
         progress.Announce(
             InterruptRequests::FirstSignal() == SIGINT
@@ -177,6 +191,7 @@ int main(int argc, char** argv) {
     });
     crawl.btnStartStop_Click();
     progress.Clear();
+    facts.endedAt = UtcNow();
 
     for (const std::string& failure : frontEnd.RunFailures()) {
         std::cerr << "quillorbane-cli: " << Printable(failure) << "\n";
@@ -185,13 +200,33 @@ int main(int argc, char** argv) {
     if (!options.reportPath.empty()) {
         reportProblem = SaveReport(options.reportPath);
     }
-    WriteResults(std::cout, frontEnd, static_cast<int>(SyntaxChecker::Advisories().size()),
-                 reportProblem.empty() ? options.reportPath : "", options.quiet);
+    std::ofstream outputFile;
+    if (!options.outputPath.empty()) {
+        outputFile.open(options.outputPath, std::ios::out | std::ios::trunc);
+    }
+    std::ostream& out = options.outputPath.empty() ? std::cout : outputFile;
+    if (options.json) {
+        WriteJsonResults(out, options, facts, frontEnd);
+    } else {
+        WriteResults(out, frontEnd, static_cast<int>(SyntaxChecker::Advisories().size()),
+                     reportProblem.empty() ? options.reportPath : "", options.quiet);
+    }
+    if (!options.outputPath.empty()) {
+        outputFile.close();
+    }
+    const bool outputFailed = !out;
 
     if (!reportProblem.empty()) {
         std::cerr << "quillorbane-cli: "
                   << Printable(ReportFailure(options.reportPath, reportProblem)) << "\n";
     }
-    return ExitStatusFor(RunOutcome{!reportProblem.empty(), pump.StopSignal(),
+    if (outputFailed) {
+        std::cerr << "quillorbane-cli: "
+                  << Printable(options.outputPath.empty()
+                                   ? std::string("cannot write the results to standard output")
+                                   : OutputFailure(options.outputPath, "the write failed"))
+                  << "\n";
+    }
+    return ExitStatusFor(RunOutcome{!reportProblem.empty() || outputFailed, pump.StopSignal(),
                                     !frontEnd.RunFailures().empty(), crawl.State().brokenCount});
 }

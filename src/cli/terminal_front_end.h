@@ -66,6 +66,7 @@ class TerminalFrontEnd final : public CrawlFrontEnd {
     // How the run ended, as the last line of the output says it: "Finished", "Stopped" or
     // "Failed: " and the failure.
     std::string RunEndLine() const;
+    RunEnd HowEnded() const { return runEnd_; }
 
   private:
     void ShowProgress();

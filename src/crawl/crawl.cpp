@@ -1,6 +1,7 @@
 #include "crawl/crawl.h"
 
 #include <charconv>
+#include <chrono>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -184,6 +185,7 @@ void Crawl::RunCrawl() {
 
 void Crawl::RecordStartPageAfterFailure(int loadTime) {
     try {
+        lastLoad_ = {};
         const std::string startText = frontEnd_.Text(TextControl::txtStartURL);
         if (!LinkStatistics::IsValidLink(startText) && !LinkStatistics::IsBrokenLink(startText) &&
             !LinkStatistics::IsSkippedLink(startText)) {
@@ -206,14 +208,19 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
 
     const platform::Clock::TimePoint start = services_.clock.Now();
     const std::optional<std::uint64_t> mark = MarkRequests();
+    std::optional<int> status;
     const auto elapsed = [&] {
-        return LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
+        const int seconds =
+            LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
+        NoteLoad(seconds, start, status);
+        return seconds;
     };
 
     // A URL with a fragment is settled by loading it, never by a probe.
     why = kReasonPageLoaded;
     if (!HoldsFragmentMark(url)) {
         const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, pump_);
+        status = URLChecker::LastProbeStatus();
         why = ProbeReason(url, reachable);
         if (!reachable) {
             loadTime = elapsed();
@@ -249,6 +256,7 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
         return false;
     }
 
+    const LoadFacts pageLoad = lastLoad_;
     ++state_.currentDepth;
     ShowDepth();
     bool result = true;
@@ -272,6 +280,7 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
     }
     --state_.currentDepth;
     ShowDepth();
+    lastLoad_ = pageLoad;
     return result;
 }
 
@@ -328,6 +337,7 @@ bool Crawl::CheckLink(const std::string& url, int& loadTime, std::string* reason
     const std::optional<std::uint64_t> mark = MarkRequests();
     const bool reachable = URLChecker::IsURLReachable(url, services_.sleeper, pump_);
     loadTime = LoadSeconds(mark, platform::ElapsedSeconds(start, services_.clock.Now()));
+    NoteLoad(loadTime, start, URLChecker::LastProbeStatus());
     if (reason != nullptr) {
         *reason = ProbeReason(url, reachable);
     }
@@ -336,6 +346,7 @@ bool Crawl::CheckLink(const std::string& url, int& loadTime, std::string* reason
 
 void Crawl::RecordLinkResult(const std::string& url, const std::string& referrer, int linkStatus,
                              int loadTime, const std::string& reason) {
+    const LoadFacts load = std::exchange(lastLoad_, {});
     switch (linkStatus) {
         case kLinkValid:
             ++state_.successfulCount;
@@ -354,10 +365,12 @@ void Crawl::RecordLinkResult(const std::string& url, const std::string& referrer
             ShowCount(CaptionControl::lblNumSkippedLinks, state_.skippedCount);
             frontEnd_.AddToList(ListControl::lstSkippedLinks, url + " <- " + referrer);
             LinkStatistics::AddSkippedLink(url, referrer, reason);
-            break;
+            LinkStatistics::SetVerdictDetails(url, {std::nullopt, 0, walkKind_});
+            return;
         default:
-            break;
+            return;
     }
+    LinkStatistics::SetVerdictDetails(url, {load.status, load.milliseconds, walkKind_});
 }
 
 bool Crawl::SeenBefore(const std::string& url) {
@@ -437,6 +450,14 @@ std::optional<std::uint64_t> Crawl::MarkRequests() {
         return std::nullopt;
     }
     return services_.lookAhead->MarkRequests();
+}
+
+void Crawl::NoteLoad(int loadTime, platform::Clock::TimePoint start, std::optional<int> status) {
+    const auto measured =
+        std::chrono::duration_cast<std::chrono::milliseconds>(services_.clock.Now() - start)
+            .count();
+    const bool sameLoad = measured >= 0 && measured / 1000 == loadTime;
+    lastLoad_ = {status, sameLoad ? static_cast<int>(measured) : loadTime * 1000};
 }
 
 int Crawl::LoadSeconds(const std::optional<std::uint64_t>& mark, int measured) {

@@ -121,6 +121,27 @@ class Crawl {
         Crawl& crawl_;
     };
 
+    // What the last load measured, for the verdict recorded next.
+    struct LoadFacts {
+        std::optional<int> status;
+        int milliseconds = 0;
+    };
+    // Names what refers to the URLs whose verdicts are recorded while it lives ("image", "link",
+    // ...); the kind before it comes back at its end, so a walk further down leaves none behind.
+    class WalkKind {
+      public:
+        WalkKind(Crawl& crawl, const char* kind) : crawl_(crawl), before_(crawl.walkKind_) {
+            crawl.walkKind_ = kind;
+        }
+        ~WalkKind() { crawl_.walkKind_ = before_; }
+        WalkKind(const WalkKind&) = delete;
+        WalkKind& operator=(const WalkKind&) = delete;
+
+      private:
+        Crawl& crawl_;
+        const char* before_;
+    };
+
     void RunCrawl();
     // Runs one walker of the table on the page.
     void Walk(Walker walker, const platform::Document& document, const std::string& pageURL);
@@ -163,6 +184,9 @@ class Crawl {
     // The load time of what the walk did since start and mark: the look-ahead's when it served
     // every request, else `measured`.
     int LoadSeconds(const std::optional<std::uint64_t>& mark, int measured);
+    // Keeps a load of loadTime seconds that began at start: in milliseconds by the clock when it
+    // measured the same whole seconds, else the seconds' worth.
+    void NoteLoad(int loadTime, platform::Clock::TimePoint start, std::optional<int> status);
 
     CrawlFrontEnd& frontEnd_;
     CrawlServices services_;
@@ -172,6 +196,8 @@ class Crawl {
     // Pages loaded for fragment look-ups in this run, by address without fragment; the reason
     // goes with a page that did not load.
     std::map<std::string, FragmentPage> fragmentPages_;
+    const char* walkKind_ = "start";
+    LoadFacts lastLoad_;
 };
 
 }  // namespace quill

@@ -30,6 +30,7 @@ std::string WithExclusion(const std::string& reason, const std::string& url, boo
 }  // namespace
 
 void Crawl::CheckHyperlinks(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "link");
     const int count = static_cast<int>(document.links.size());
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {
@@ -59,6 +60,7 @@ void Crawl::CheckHyperlinks(const platform::Document& document, const std::strin
 void Crawl::HandleLink(const platform::Document& document, const std::string& pageURL,
                        const platform::LinkElement& link, const std::string& url,
                        const std::string& hash) {
+    const WalkKind kind(*this, HoldsFragmentMark(url) ? "fragment" : "link");
     if (SeenBeforeOn(url, pageURL)) {
         return;
     }
@@ -116,6 +118,7 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
         return known->second.loaded ? known->second.document : nullptr;
     }
 
+    const platform::Clock::TimePoint start = services_.clock.Now();
     const std::optional<std::uint64_t> mark = MarkRequests();
     const std::shared_ptr<platform::PageLoad> load = services_.pageLoader.Load(pageAddress);
     if (!load) {
@@ -127,6 +130,7 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
     // Timed out, the page is judged with what has arrived.
     const bool waited = WaitForPage([&load] { return load->Complete(); }, *load->LoadDone());
     loadTime = LoadSeconds(mark, load->DurationSeconds());
+    NoteLoad(loadTime, start, std::nullopt);
     if (!waited) {
         reason = kReasonStopped;
         return nullptr;  // Not kept: a stopped load says nothing about the page.
@@ -156,6 +160,7 @@ bool Crawl::FindNamedAnchor(const platform::Document& document, const std::strin
 }
 
 void Crawl::CheckFrames(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "frame");
     // Every frame URL is read before the first frame is visited.
     const int count = static_cast<int>(document.frames.size());
     std::vector<std::string> frameURLs;

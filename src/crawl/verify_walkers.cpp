@@ -12,6 +12,7 @@
 namespace quill {
 
 void Crawl::CheckImages(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "image");
     const int count = static_cast<int>(document.images.size());
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {
@@ -33,6 +34,7 @@ void Crawl::CheckImages(const platform::Document& document, const std::string& p
 }
 
 void Crawl::CheckApplets(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "applet");
     const int count = static_cast<int>(document.applets.size());
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {
@@ -75,15 +77,18 @@ void Crawl::VerifyAsWritten(const std::vector<Element>& elements, const std::str
 // Scripts and style sheets do not look at the running flag: after a Stop they still check the rest
 // of their page's collection.
 void Crawl::CheckScripts(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "script");
     VerifyAsWritten(document.scripts, pageURL, ScriptURL, /*honourStop=*/false);
 }
 
 void Crawl::CheckStyleSheets(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "stylesheet");
     VerifyAsWritten(document.styleSheets, pageURL, StyleSheetURL, /*honourStop=*/false);
 }
 
 // A form without an action is checked under its page's directory.
 void Crawl::CheckForms(const platform::Document& document, const std::string& pageURL) {
+    const WalkKind kind(*this, "form");
     VerifyAsWritten(
         document.forms, pageURL,
         [](const platform::FormElement& form, const std::string& page) {

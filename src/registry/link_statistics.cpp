@@ -21,6 +21,7 @@ struct Registry {
     std::map<std::string, std::string> reasons;
     std::map<std::string, std::vector<std::string>> furtherReferrers;
     std::set<std::pair<std::string, std::string>> referralsKept;
+    std::map<std::string, VerdictDetails> details;
 };
 
 Registry& TheRegistry() {
@@ -61,6 +62,7 @@ void ResetLinkStatistics() {
     registry.reasons.clear();
     registry.furtherReferrers.clear();
     registry.referralsKept.clear();
+    registry.details.clear();
 }
 
 void AddValidLink(const std::string& url, int loadTime, const std::string& referrer,
@@ -143,6 +145,19 @@ void AddFurtherReferrer(const std::string& url, const std::string& referrer) {
     if (registry.referralsKept.emplace(url, referrer).second) {
         registry.furtherReferrers[url].push_back(referrer);
     }
+}
+
+void SetVerdictDetails(const std::string& url, VerdictDetails details) {
+    Registry& registry = TheRegistry();
+    if (registry.referrers.Contains(url)) {
+        registry.details[url] = std::move(details);
+    }
+}
+
+VerdictDetails DetailsOf(const std::string& url) {
+    const auto& details = TheRegistry().details;
+    const auto found = details.find(url);
+    return found == details.end() ? VerdictDetails{} : found->second;
 }
 
 void WriteLinkReport(std::ostream& file) {

@@ -3,6 +3,7 @@
 // Start and kept after a run, so the report can be written afterwards.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -46,6 +47,19 @@ std::vector<std::string> ReferrersOf(const std::string& url);
 // A page refers to a URL the run has met already (judged, or open on the path of the recursion):
 // kept once per page, beside the first referrer, which stays the registered one.
 void AddFurtherReferrer(const std::string& url, const std::string& referrer);
+
+// What else the crawl knew when it gave a verdict, for the front ends: the HTTP status the probe
+// got (none without a response or a probe), the load time in milliseconds and what referred to the
+// URL ("link", "image", "start", ...). Kept apart from the maps the report is written from.
+struct VerdictDetails {
+    std::optional<int> status;
+    int loadMilliseconds = 0;
+    std::string kind;
+};
+// Ignored for a URL without a verdict.
+void SetVerdictDetails(const std::string& url, VerdictDetails details);
+// Empty details for a URL without any.
+VerdictDetails DetailsOf(const std::string& url);
 
 // Writes the link section of the report: header line, then broken, skipped and valid records.
 void WriteLinkReport(std::ostream& file);

@@ -1,11 +1,13 @@
 // quillorbane-cli as a user runs it against loopback sites: the output with reasons, further
-// referrers and how the run ended, --quiet, --skip, --header and --user-agent, safe output, stop
-// signals, bad start URLs and report files that cannot be written.
+// referrers and how the run ended, the JSON document, --quiet, --skip, --header and --user-agent,
+// safe output, stop signals, bad start URLs and report files that cannot be written.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
 
 #include "cli/cli_process.h"
 #include "support/loopback_http_server.h"
@@ -19,6 +21,12 @@ using testing_support::CliProcess;
 using testing_support::CliResult;
 using testing_support::ReadFile;
 using testing_support::RunCli;
+using Json = nlohmann::json;
+
+std::string TempPath(const std::string& name) {
+    return (fs::temp_directory_path() / ("quill-" + name + "-" + std::to_string(::getpid())))
+        .string();
+}
 
 // Puts the server's origin in place of every {o}.
 std::string WithOrigin(std::string text, const std::string& origin) {
@@ -123,7 +131,96 @@ TEST_F(LoopbackSite, ReportThatCannotBeWritten) {
     EXPECT_EQ(early.err,
               "quillorbane-cli: cannot write the report file '/nonexistent-dir/site.log'"
               ": No such file or directory\n");
+    EXPECT_EQ(RunCli({"--output", "/nonexistent-dir/out.json", Url("/site/a.html")}).status, 3);
     EXPECT_EQ(server_.RequestCount(), 0);
+}
+
+// The JSON document says what the text output and the report say, URL by URL in the order the
+// verdicts were given, and keeps header values (credentials) out.
+TEST_F(LoopbackSite, JsonDocumentAgreesWithTheTextOutputAndTheReport) {
+    const std::string report = TempPath("report");
+    const std::string output = TempPath("json");
+    const CliResult text = RunCli({"--output", output, Url("/site/index.html")});
+    EXPECT_EQ(text.out, "");
+    const std::string textOutput = ReadFile(output);
+    EXPECT_EQ(textOutput, RunCli({Url("/site/index.html")}).out);
+    const CliResult run = RunCli({"--format=json", "--output", output, "--report", report,
+                                  "--header", "X-Token: s3cret", Url("/site/index.html")});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::string written = ReadFile(output);
+    EXPECT_EQ(written.find("s3cret"), std::string::npos);
+    const Json doc = Json::parse(written);
+    const Json& facts = doc["run"];
+    EXPECT_EQ(facts["startUrl"], Url("/site/index.html"));
+    EXPECT_EQ(facts["baseUrl"], Url("/site/"));
+    EXPECT_EQ(facts["ended"], "finished");
+    EXPECT_EQ(facts["options"]["headers"], Json::array({"X-Token"}));
+    EXPECT_EQ(facts["options"]["report"], report);
+    const std::regex iso("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ");
+    EXPECT_TRUE(std::regex_match(facts["startedAt"].get<std::string>(), iso)) << facts;
+    EXPECT_LE(facts["startedAt"], facts["endedAt"]);
+    EXPECT_EQ(facts["counts"],
+              Json::parse(R"({"valid": 3, "broken": 2, "skipped": 1, "advisories": 0})"));
+
+    struct Expected {
+        const char* path;
+        const char* verdict;
+        const char* reason;
+        Json status;
+        const char* kind;
+        std::vector<std::string> referrers;
+    };
+    const std::string home = Url("/site/index.html");
+    const std::string a = Url("/site/a.html");
+    const Expected expected[] = {
+        {"/site/logo.png", "valid", "200 OK", 200, "image", {home}},
+        {"/site/missing.png", "broken", "404 Not Found", 404, "image", {home}},
+        {"/site/gone.html", "broken", "404 Not Found", 404, "link", {a, home}},
+        {"/site/a.html", "valid", "200 OK", 200, "link", {home}},
+        {"mailto:bees@site.invalid", "skipped", "not followed: mailto:", nullptr, "link", {home}},
+        {"/site/index.html", "valid", "200 OK", 200, "start", {a}},
+    };
+    ASSERT_EQ(doc["urls"].size(), std::size(expected)) << doc["urls"];
+    const std::string records = ReadFile(report);
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const Json& url = doc["urls"][i];
+        const Expected& want = expected[i];
+        const std::string address = want.path[0] == '/' ? Url(want.path) : want.path;
+        SCOPED_TRACE(address);
+        EXPECT_EQ(url["url"], address);
+        EXPECT_EQ(url["verdict"], want.verdict);
+        EXPECT_EQ(url["reason"], want.reason);
+        EXPECT_EQ(url["status"], want.status);
+        EXPECT_EQ(url["kind"], want.kind);
+        EXPECT_EQ(url["referrers"], want.referrers);
+        EXPECT_EQ(url["loadMilliseconds"].get<int>() / 1000, url["loadSeconds"].get<int>());
+        // The report's record: the same verdict, load time and first referrer.
+        const std::string referrer = want.kind == std::string("start") ? "" : want.referrers[0];
+        const std::string record = "\"" + std::string(want.verdict) + "\"," +
+                                   url["loadSeconds"].dump() + ",\"" + address + "\",\"" +
+                                   referrer + "\"\r\n";
+        EXPECT_NE(records.find(record), std::string::npos) << record << records;
+        // The text output lists it the same way.
+        const std::string line =
+            want.verdict == std::string("valid")
+                ? "  " + address + "\n"
+                : "  " + address + " <- " + referrer + " [" + want.reason + "]";
+        EXPECT_NE(textOutput.find(line), std::string::npos) << line;
+    }
+    fs::remove(report);
+    fs::remove(output);
+}
+
+// A server's status line in Latin-1 would make the document unreadable, or lose it.
+TEST_F(LoopbackSite, JsonReplacesBytesThatAreNotUtf8) {
+    server_.ServeStatusLine("/site/latin.png", "HTTP/1.1 404 Introuvable \xE9t\xE9");
+    server_.ServePage("/site/latin.html", "<img src=\"latin.png\" alt width=1 height=1>");
+    const CliResult run = RunCli({"--format", "json", Url("/site/latin.html")});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const Json doc = Json::parse(run.out);
+    EXPECT_EQ(doc["urls"][0]["reason"], "404 Introuvable \uFFFDt\uFFFD");
+    EXPECT_EQ(doc["urls"][0]["status"], 404);
 }
 
 // A stop signal acts as the first Ctrl-C: the page being loaded is broken ("stopped"), the page
@@ -159,6 +256,21 @@ TEST_P(StopSignal, StopsPrintsReportsAndExitsWith128PlusItsNumber) {
     EXPECT_EQ(server.RequestCount("/after.html"), 0);
 }
 
+TEST(StoppedRun, JsonDocumentSaysSo) {
+    LoopbackHttpServer server;
+    server.ServePage("/index.html", "<a href=\"held.html\" alt>h</a>");
+    server.ServeInTwoParts("/held.html", "text/html", "<html><title>Held", "</title></html>");
+    CliProcess process({"--no-lookahead", "--format", "json", server.Url("/index.html")});
+    ASSERT_TRUE(server.WaitForRequest("/held.html", 2));
+    process.SendSignal(SIGTERM);
+    const CliResult run = process.Finish();
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+    const Json doc = Json::parse(run.out);
+    EXPECT_EQ(doc["run"]["ended"], "stopped");
+    EXPECT_EQ(doc["urls"][0]["url"], server.Url("/held.html"));
+    EXPECT_EQ(doc["urls"][0]["reason"], "stopped");
+}
+
 INSTANTIATE_TEST_SUITE_P(EndToEnd, StopSignal, testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const testing::TestParamInfo<int>& info) {
                              return std::string(info.param == SIGINT    ? "SIGINT"
@@ -192,6 +304,9 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, BadCommandLine, testing::Values(
     UsageCase{"OddExcludeWarnedFirst", {"--exclude", "zip", "no/such/site"},
               "warning: --exclude 'zip' does not look like an extension such as .zip: every URL that ends in it is checked but not walked (to leave URLs alone, use --skip)\n"
               "quillorbane-cli: 'no/such/site' is neither a URL (such as http://host/page.html) nor an existing file or directory"},
+    UsageCase{"UnknownFormat", {"--format", "xml", "x"}, "--format needs text or json, got 'xml'"},
+    UsageCase{"OutputOverReport", {"--output=r.csv", "--report", "r.csv", "x"},
+              "--output and --report name the same file 'r.csv': one would overwrite the other"},
     UsageCase{"ControlCharactersEscaped", {"--fast\x1b[2J"}, "unknown option '--fast%1B[2J'"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 // clang-format on

@@ -121,6 +121,8 @@ TEST(HelpAndVersion, HelpWinsOverWhatFollowsAndNamesEveryOption) {
                                "--user-agent",
                                "--header",
                                "--quiet",
+                               "--format",
+                               "--output",
                                "--version",
                                "file: URL",
                                "Unlike --exclude",
