@@ -1,13 +1,10 @@
 #include "crawl/verdict_reasons.h"
 
+#include "platform/curl_url.h"
 #include "probe/url_checker.h"
 
 namespace quill {
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsCrawledScheme(const std::string& scheme) {
     return scheme == "http" || scheme == "https" || scheme == "file";
@@ -16,21 +13,7 @@ bool IsCrawledScheme(const std::string& scheme) {
 }  // namespace
 
 std::string UrlScheme(const std::string& url) {
-    const std::size_t colon = url.find(':');
-    if (colon == std::string::npos || colon == 0) {
-        return "";
-    }
-    std::string scheme;
-    for (std::size_t i = 0; i < colon; ++i) {
-        const char c = Lower(url[i]);
-        const bool letter = c >= 'a' && c <= 'z';
-        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-        if (!letter && (i == 0 || !other)) {
-            return "";
-        }
-        scheme += c;
-    }
-    return scheme;
+    return platform::WellFormedSchemeOf(url);
 }
 
 std::string ProbeReason(const std::string& url, bool reachable) {

@@ -50,4 +50,25 @@ inline std::string SchemeOf(const std::string& url) {
     return url.substr(0, colon);
 }
 
+// The scheme in lower case when the URL begins with a well-formed one (a letter, then letters,
+// digits, "+", "-" or "."; then ":"); "" otherwise.
+inline std::string WellFormedSchemeOf(const std::string& url) {
+    const std::size_t colon = url.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        return "";
+    }
+    std::string scheme;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c =
+            url[i] >= 'A' && url[i] <= 'Z' ? static_cast<char>(url[i] - 'A' + 'a') : url[i];
+        const bool letter = c >= 'a' && c <= 'z';
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && (i == 0 || !other)) {
+            return "";
+        }
+        scheme += c;
+    }
+    return scheme;
+}
+
 }  // namespace quill::platform

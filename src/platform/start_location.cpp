@@ -10,29 +10,8 @@ namespace quill {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool IsSchemeChar(char c, bool first) {
-    const bool letter = platform::IsAsciiLetter(c);
-    if (first) {
-        return letter;
-    }
-    return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
-
-}  // namespace
-
 bool HasUrlScheme(const std::string& text) {
-    const auto colon = text.find(':');
-    if (colon == std::string::npos || colon == 0) {
-        return false;
-    }
-    for (std::size_t i = 0; i < colon; ++i) {
-        if (!IsSchemeChar(text[i], i == 0)) {
-            return false;
-        }
-    }
-    return true;
+    return !platform::WellFormedSchemeOf(text).empty();
 }
 
 StartLocation FileUrlFromAbsolutePath(const std::string& absolutePath) {

@@ -1,9 +1,14 @@
 #include "platform/transfer.h"
 
+#include <curl/curl.h>
+
 #include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <map>
 #include <utility>
+
+#include "platform/ascii.h"
 
 namespace quill::platform {
 
@@ -324,18 +329,7 @@ int StatusCodeOf(const std::string& headerBlock) {
 }
 
 std::string HeaderField(const std::string& headerBlock, const std::string& name) {
-    const auto lower = [](std::string text) {
-        for (char& c : text) {
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
-        return text;
-    };
-    const auto trim = [](const std::string& text) {
-        const std::size_t first = text.find_first_not_of(" \t\r\n");
-        const std::size_t last = text.find_last_not_of(" \t\r\n");
-        return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-    };
-    const std::string wanted = lower(name);
+    const std::string wanted = AsciiLower(name);
     std::string value;
     std::size_t start = headerBlock.find('\n');  // past the status line
     while (start != std::string::npos && start < headerBlock.size()) {
@@ -343,12 +337,29 @@ std::string HeaderField(const std::string& headerBlock, const std::string& name)
         const std::string line = headerBlock.substr(
             start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
         const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && lower(trim(line.substr(0, colon))) == wanted) {
-            value = trim(line.substr(colon + 1));
+        if (colon != std::string::npos && AsciiLower(Trim(line.substr(0, colon))) == wanted) {
+            value = Trim(line.substr(colon + 1));
         }
         start = end;
     }
     return value;
+}
+
+int RetryAfterSeconds(const std::string& headerBlock, int longest) {
+    constexpr int kUnreadable = 1;
+    const std::string value = HeaderField(headerBlock, "Retry-After");
+    if (value.empty()) {
+        return std::min(kUnreadable, longest);
+    }
+    if (value.find_first_not_of("0123456789") == std::string::npos) {
+        return value.size() > 9 ? longest : std::min(std::stoi(value), longest);
+    }
+    const time_t when = curl_getdate(value.c_str(), nullptr);
+    if (when < 0) {
+        return std::min(kUnreadable, longest);
+    }
+    const time_t now = std::time(nullptr);
+    return when <= now ? 0 : static_cast<int>(std::min<time_t>(when - now, longest));
 }
 
 }  // namespace quill::platform

@@ -128,5 +128,8 @@ int StatusCodeOf(const std::string& headerBlock);
 // The value of the last field named `name` (letter case ignored) in a raw header block, without
 // the blanks around it; "" when there is none.
 std::string HeaderField(const std::string& headerBlock, const std::string& name);
+// The wait a 429 or 503 answer asks for, from its Retry-After in seconds or as an HTTP date: at
+// most `longest`; 1 when the header is absent or unreadable, 0 for a date that has passed.
+int RetryAfterSeconds(const std::string& headerBlock, int longest);
 
 }  // namespace quill::platform

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <utility>
 
+#include "platform/curl_url.h"
+
 namespace quill::URLChecker {
 namespace {
 
@@ -55,25 +57,6 @@ bool Request(platform::TransferControl& control, const std::string& url,
     return true;
 }
 
-// The wait a 429 or 503 answer asks for: its Retry-After in seconds or as an HTTP date.
-int RetryWaitSeconds(const std::string& header) {
-    const std::string value = platform::HeaderField(header, "Retry-After");
-    if (value.empty()) {
-        return kDefaultRetryWaitSeconds;
-    }
-    if (value.find_first_not_of("0123456789") == std::string::npos) {
-        return value.size() > 4 ? kLongestRetryWaitSeconds
-                                : std::min(std::stoi(value), kLongestRetryWaitSeconds);
-    }
-    const time_t when = curl_getdate(value.c_str(), nullptr);
-    if (when < 0) {
-        return kDefaultRetryWaitSeconds;
-    }
-    const time_t now = std::time(nullptr);
-    return when <= now ? 0
-                       : static_cast<int>(std::min<time_t>(when - now, kLongestRetryWaitSeconds));
-}
-
 // Whole seconds of sleep and pumps, cut short by Stop; false when Stop came.
 bool WaitSeconds(int seconds, platform::Sleeper& sleeper, platform::EventPump& pump) {
     for (int i = 0; i < seconds && !State().stopped; ++i) {
@@ -89,20 +72,12 @@ std::string RedirectTarget(const std::string& url, const std::string& header) {
     if (location.empty()) {
         return "";
     }
-    std::string target = location;
-    if (CURLU* handle = curl_url()) {
-        char* joined = nullptr;
-        if (curl_url_set(handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
-                CURLUE_OK &&
-            curl_url_set(handle, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
-                CURLUE_OK &&
-            curl_url_get(handle, CURLUPART_URL, &joined, 0) == CURLUE_OK) {
-            target = joined;
-        }
-        curl_free(joined);
-        curl_url_cleanup(handle);
+    platform::CurlUrl handle;
+    if (!handle || handle.Set(CURLUPART_URL, url, CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK ||
+        handle.Set(CURLUPART_URL, location, CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+        return location;
     }
-    return target;
+    return handle.Get(CURLUPART_URL).value_or(location);
 }
 
 bool Answer(bool reachable, std::string reason, std::optional<int> status = std::nullopt) {
@@ -164,7 +139,9 @@ bool IsURLReachable(const std::string& url, platform::Sleeper& sleeper, platform
                               status);
             }
             ++retries;
-            if (!WaitSeconds(RetryWaitSeconds(control->GetHeader()), sleeper, pump)) {
+            if (!WaitSeconds(
+                    platform::RetryAfterSeconds(control->GetHeader(), kLongestRetryWaitSeconds),
+                    sleeper, pump)) {
                 return Answer(false, "stopped");
             }
             continue;
