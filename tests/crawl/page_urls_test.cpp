@@ -24,18 +24,12 @@ TEST_P(ResolveAsWrittenTest, GivesTheAbsoluteURL) {
 const ResolveCase kResolveCases[] = {
     {"RootRelativeHangsBelowTheSiteRoot", "/js/a.js", "http://host/dir/p.html",
      "http://host/js/a.js"},
-    {"PlainNameHangsBelowTheDirectory", "b.js", "http://host/dir/p.html", "http://host/dir/b.js"},
     {"HttpIsAbsoluteInAnyLetterCase", "HTTP://cdn/x.js", "http://host/dir/p.html",
      "HTTP://cdn/x.js"},
-    {"HttpsIsAbsoluteToo", "https://cdn/x.js", "http://host/dir/p.html", "https://cdn/x.js"},
     {"HttpsInCapitalsIsAbsolute", "HTTPS://cdn/x.js", "http://host/dir/p.html", "HTTPS://cdn/x.js"},
     {"SchemeRelativeTakesThePageScheme", "//cdn/x.js", "http://host/dir/p.html", "http://cdn/x.js"},
-    {"SchemeRelativeOnAnHttpsPage", "//cdn/x.js", "https://host/p.html", "https://cdn/x.js"},
     {"DotSegmentsAreKept", "../up.css", "http://host/a/b.html", "http://host/a/../up.css"},
-    {"QueryAndFragmentAreKept", "s.js?v=2#top", "http://host/d/p.html",
-     "http://host/d/s.js?v=2#top"},
     {"PageWithoutPathGivesSchemeOnlyBases", "a.css", "http://host", "http://a.css"},
-    {"RootRelativeOnPageWithoutPath", "/a.css", "http://host", "http://a.css"},
     {"EmptyFormActionIsTheDirectory", "", "http://host/dir/p.html", "http://host/dir/"},
     {"OtherSchemesCountAsRelative", "mailto:me@host", "http://host/d/p.html",
      "http://host/d/mailto:me@host"},
@@ -66,7 +60,6 @@ TEST_P(PageBasesTest, CutsThePageURL) {
 
 const BaseCase kBaseCases[] = {
     {"PageInADirectory", "http://host/dir/p.html", "http://host/dir/", "http://host/"},
-    {"PageAtTheRoot", "http://host/p.html", "http://host/", "http://host/"},
     {"HostOnly", "http://host", "http://", "http://"},
     {"NoSlashAtAll", "about:blank", "", ""},
     {"SlashInTheQueryCounts", "http://host/p?a=b/c", "http://host/p?a=b/", "http://host/"},
@@ -77,16 +70,9 @@ INSTANTIATE_TEST_SUITE_P(Rules, PageBasesTest, testing::ValuesIn(kBaseCases),
                              return info.param.name;
                          });
 
-TEST(FragmentTest, WithoutFragmentCutsAtTheFirstHash) {
+TEST(FragmentTest, CutAtTheFirstHashAndDecoded) {
     EXPECT_EQ(WithoutFragment("http://h/p.html#a#b"), "http://h/p.html");
-    EXPECT_EQ(WithoutFragment("http://h/p.html#"), "http://h/p.html");
-    EXPECT_EQ(WithoutFragment("http://h/p.html"), "http://h/p.html");
-}
-
-TEST(FragmentTest, PercentEscapesAreDecoded) {
-    EXPECT_EQ(DecodeFragment("two%20words"), "two words");
     EXPECT_EQ(DecodeFragment("caf%C3%A9"), "caf\xC3\xA9");
-    EXPECT_EQ(DecodeFragment("plain"), "plain");
     EXPECT_EQ(DecodeFragment("100%"), "100%");
 }
 

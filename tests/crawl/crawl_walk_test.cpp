@@ -1,0 +1,195 @@
+// A crawl over fakes, for what a loopback site cannot show: the time-out box, Stop in the middle of
+// a load, failures inside a run, which check boxes walk what, and when the disk may be read.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "crawl_fakes.h"
+#include "registry/link_statistics.h"
+
+namespace quill::crawl_test {
+namespace {
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::IsEmpty;
+
+constexpr const char* kStart = "http://site/dir/index.html";
+constexpr const char* kP1 = "http://site/dir/p1.html";
+
+class CrawlWalkTest : public testing::Test {
+  protected:
+    // Probes without the start page's own.
+    std::vector<std::string> ElementProbes() const {
+        return {rig.inet->probes.begin() + 1, rig.inet->probes.end()};
+    }
+    // The run ended and left the window idle with nothing open.
+    void ExpectIdle() {
+        EXPECT_EQ(rig.frontEnd.captions[CaptionControl::btnStartStop], "Start");
+        EXPECT_EQ(rig.crawl.State().currentDepth, 0);
+        EXPECT_THAT(OpenPages(), IsEmpty());
+        EXPECT_FALSE(rig.crawl.InRun());
+        EXPECT_EQ(rig.browser.navigations.back(), "about:blank");
+    }
+    CrawlRig rig;
+};
+
+class TimeOutTextTest : public CrawlWalkTest,
+                        public testing::WithParamInterface<std::pair<const char*, int>> {};
+
+// Whole seconds from -32768 to 32767; any other text keeps the default of 60.
+TEST_P(TimeOutTextTest, IsReadAsWholeSeconds) {
+    rig.frontEnd.texts[TextControl::txtTmOut] = GetParam().first;
+    rig.Run(kStart);
+    EXPECT_EQ(rig.crawl.State().loadTimeOut, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TimeOutTextTest,
+                         testing::Values(std::pair{"5", 5}, std::pair{"-3", -3},
+                                         std::pair{" +7 ", 7}, std::pair{"32767", 32767},
+                                         std::pair{"-32768", -32768}, std::pair{"32768", 60},
+                                         std::pair{"-32769", 60}, std::pair{"", 60},
+                                         std::pair{"1.5", 60}, std::pair{"12s", 60},
+                                         std::pair{"99999999999999999999", 60}));
+
+// The wait for a page: a second at a time up to the time-out, then the page is judged as it is.
+TEST_F(CrawlWalkTest, PageStillLoadingAtTheTimeOutIsJudgedAndWalked) {
+    rig.Page(kStart, DocumentBuilder(kStart).Title("Slow").Image("http://site/dir/a.png").Build(),
+             1000);
+    rig.File("http://site/dir/a.png");
+    rig.frontEnd.texts[TextControl::txtTmOut] = "2";
+    rig.Run(kStart);
+    EXPECT_EQ(rig.sleeper.sleeps, 2);
+    EXPECT_THAT(ValidKeys(), ElementsAre("http://site/dir/a.png", kStart));
+    EXPECT_EQ(LinkStatistics::ValidLinks().At(kStart), 2);
+}
+
+TEST_F(CrawlWalkTest, StopWhileTheStartPageLoadsRecordsItBroken) {
+    rig.Page(kStart, DocumentBuilder(kStart).Image("http://site/dir/a.png").Build(), 5);
+    rig.pump.At(2, [&] {
+        rig.crawl.btnStartStop_Click();
+        rig.crawl.btnStartStop_Click();  // further clicks never start another run
+    });
+    rig.Run(kStart);
+    EXPECT_THAT(rig.frontEnd.lists[ListControl::lstBrokenLinks],
+                ElementsAre(std::string(kStart) + " <- "));
+    EXPECT_THAT(rig.inet->probes, ElementsAre(kStart));  // the image was never taken up
+    EXPECT_FALSE(rig.crawl.State().running);
+    ExpectIdle();
+}
+
+TEST_F(CrawlWalkTest, StopDuringANestedVisitEndsEveryWalkOnThePath) {
+    rig.Page(kStart, DocumentBuilder(kStart)
+                         .Link(kP1)
+                         .Link("http://site/dir/later.html")
+                         .Frame("http://site/dir/frame.html")
+                         .Form("http://site/dir/form.cgi")
+                         .Build());
+    rig.Page(kP1, DocumentBuilder(kP1)
+                      .Script("http://site/dir/s.js")
+                      .Link("http://site/dir/slow.html")
+                      .Link("http://site/dir/l2.html")
+                      .Build());
+    rig.File("http://site/dir/s.js");
+    rig.Page("http://site/dir/slow.html", DocumentBuilder().Build(), 3);
+    rig.pump.At(4, [&] { rig.crawl.btnStartStop_Click(); });  // after the first sleep
+    rig.Run(kStart);
+    EXPECT_THAT(rig.frontEnd.lists[ListControl::lstGoodLinks],
+                ElementsAre("http://site/dir/s.js", kP1, kStart));
+    EXPECT_THAT(rig.frontEnd.lists[ListControl::lstBrokenLinks],
+                ElementsAre(std::string("http://site/dir/slow.html <- ") + kP1));
+    ExpectIdle();
+}
+
+// A failure of the machinery ends the run: shown once the window is idle, the start page broken.
+TEST_F(CrawlWalkTest, FailureBelowThePathEndsTheRunAndANewRunStartsCleanly) {
+    rig.Page(kStart, DocumentBuilder(kStart).Link(kP1).Link("http://site/dir/never.html").Build());
+    rig.Page(kP1, DocumentBuilder(kP1).Image("http://site/dir/bad.png").Build());
+    rig.Page("http://site/dir/never.html", DocumentBuilder().Build());
+    rig.inet->answers["http://site/dir/bad.png"].failures = 1;
+    rig.Run(kStart);
+    ASSERT_EQ(rig.frontEnd.failures.size(), 1u);
+    EXPECT_THAT(rig.frontEnd.failures[0], testing::HasSubstr("transfer engine failed"));
+    EXPECT_EQ(rig.frontEnd.log.back().rfind("failure ", 0), 0u);
+    EXPECT_THAT(BrokenKeys(), ElementsAre(kStart));
+    EXPECT_THAT(rig.browser.navigations,
+                testing::Not(testing::Contains("http://site/dir/never.html")));  // not retried
+    ExpectIdle();
+
+    rig.File("http://site/dir/bad.png");
+    rig.Run(kStart);
+    EXPECT_EQ(rig.frontEnd.failures.size(), 1u);
+    EXPECT_THAT(rig.frontEnd.lists[ListControl::lstBrokenLinks], IsEmpty());
+    EXPECT_EQ(rig.crawl.State().brokenCount, 0);
+}
+
+// A link whose check fails is tried once more by its href; a second failure ends the run.
+TEST_F(CrawlWalkTest, FailureWithALinkIsTriedOnceMore) {
+    rig.Page(kStart, DocumentBuilder(kStart).Link("http://other/x.html").Link(kP1).Build());
+    rig.File("http://other/x.html");
+    rig.inet->answers["http://other/x.html"].failures = 1;
+    rig.Page(kP1, DocumentBuilder(kP1).Link("http://other/y.html").Build());
+    rig.inet->answers["http://other/y.html"].failures = -1;
+    rig.Run(kStart);
+    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), "http://other/x.html"),
+              2);
+    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), "http://other/y.html"),
+              2);
+    EXPECT_THAT(ValidKeys(), ElementsAre("http://other/x.html"));
+    EXPECT_EQ(rig.frontEnd.failures.size(), 1u);
+    ExpectIdle();
+}
+
+TEST_F(CrawlWalkTest, FileAccessIsOnOnlyForARunFromAFile) {
+    for (const char* start : {"file:///srv/index.html", "FILE:///srv/index.html",
+                              "http://site/index.html", "http://site/file:x"}) {
+        rig.Run(start);
+    }
+    EXPECT_THAT(rig.fileAccess, ElementsAre(true, true, false, false));
+}
+
+// A page with one element of every kind, each answering 200; a box ticked alone walks only its
+// elements, in the fixed order of the walkers.
+class OptionBoxTest : public CrawlWalkTest,
+                      public testing::WithParamInterface<std::pair<CheckControl, const char*>> {};
+
+TEST_P(OptionBoxTest, TickedAloneWalksOnlyItsElements) {
+    rig.Page(kStart, DocumentBuilder(kStart)
+                         .Title("Every kind")
+                         .Image("http://site/dir/i.png")
+                         .Applet("http://site/dir/index.html", std::string("a.jar"))
+                         .Script("s.js")
+                         .StyleSheet("c.css")
+                         .Link("http://other/l.html")
+                         .Frame("http://other/f.html")
+                         .Form("post.cgi")
+                         .Build());
+    rig.inet->otherwise = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
+    for (auto& [box, ticked] : rig.frontEnd.values) {
+        ticked = box == GetParam().first || box == CheckControl::chkExternal;
+    }
+    rig.Run(kStart);
+    std::string probes;
+    for (const std::string& url : ElementProbes()) {
+        probes += (probes.empty() ? "" : " ") + url;
+    }
+    EXPECT_EQ(probes, GetParam().second);
+    EXPECT_THAT(rig.frontEnd.log, testing::Contains("lblDocTitle=Every kind"));
+    EXPECT_EQ(ValidKeys().back(), kStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, OptionBoxTest,
+    testing::Values(std::pair{CheckControl::chkImages, "http://site/dir/i.png"},
+                    std::pair{CheckControl::chkApplets, "http://site/dir/a.jar"},
+                    std::pair{CheckControl::chkJSStyle,
+                              "http://site/dir/s.js http://site/dir/c.css"},
+                    std::pair{CheckControl::chkLinks, "http://other/l.html"},
+                    std::pair{CheckControl::chkFrames, "http://other/f.html"},
+                    std::pair{CheckControl::chkForms, "http://site/dir/post.cgi"},
+                    std::pair{CheckControl::chkExternal, ""}));
+
+}  // namespace
+}  // namespace quill::crawl_test
