@@ -61,16 +61,6 @@ void FakeFrontEnd::ShowRunFailure(const std::string& message) {
     log.push_back("failure " + message);
 }
 
-std::vector<std::string> FakeFrontEnd::Logged(const std::string& prefix) const {
-    std::vector<std::string> found;
-    for (const std::string& entry : log) {
-        if (entry.rfind(prefix, 0) == 0) {
-            found.push_back(entry);
-        }
-    }
-    return found;
-}
-
 void FakeSleeper::Sleep(int milliseconds) {
     ++sleeps;
     events_.push_back("sleep " + std::to_string(milliseconds));
@@ -80,9 +70,8 @@ void FakeSleeper::Sleep(int milliseconds) {
 void FakePump::PumpEvents() {
     ++pumps;
     events_.push_back("pump");
-    const auto action = actions_.find(pumps);
-    if (action != actions_.end()) {
-        const std::function<void()> run = action->second;
+    if (const auto action = actions_.find(pumps); action != actions_.end()) {
+        const std::function<void()> run = action->second;  // may replace the actions
         run();
     }
 }
@@ -90,27 +79,20 @@ void FakePump::PumpEvents() {
 void FakeBrowser::Navigate(const std::string& url) {
     navigations.push_back(url);
     events_.push_back("navigate " + url);
-    const auto page = pages.find(url);
-    if (page == pages.end()) {
-        const bool loads = url == "about:blank" || anyPageLoads;
-        location_ = loads ? url : "about:neterror";
-        document_ = url != "about:blank" && anyPageLoads ? DocumentBuilder(url).Build()
-                                                         : platform::Document::NotHtml(location_);
-        incompletePolls_ = 0;
-        return;
-    }
-    location_ = page->second.location.empty() ? url : page->second.location;
-    document_ = page->second.document ? page->second.document : platform::Document::NotHtml(url);
-    incompletePolls_ = page->second.incompletePolls;
+    const auto found = pages.find(url);
+    const bool blank = url == "about:blank";
+    const BrowserPage page = found != pages.end() ? found->second
+                             : anyPageLoads && !blank
+                                 ? BrowserPage{url, DocumentBuilder(url).Build(), 0}
+                                 : BrowserPage{blank ? url : "about:neterror", nullptr, 0};
+    location_ = page.location.empty() ? url : page.location;
+    document_ = page.document ? page.document : platform::Document::NotHtml(location_);
+    incompletePolls_ = page.incompletePolls;
 }
 
 int FakeBrowser::ReadyState() {
     events_.push_back("ready?");
-    if (incompletePolls_ > 0) {
-        --incompletePolls_;
-        return 1;
-    }
-    return kReadyStateComplete;
+    return incompletePolls_-- > 0 ? 1 : kReadyStateComplete;
 }
 
 void FakeTransferControl::Execute(const std::string& url, const std::string& operation) {
@@ -228,21 +210,6 @@ std::vector<std::string> BrokenKeys() {
 }
 std::vector<std::string> OpenPages() {
     return KeysOf(LinkStatistics::OpenPages());
-}
-
-std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd) {
-    std::vector<std::string> order;
-    const std::pair<const char*, const char*> kinds[] = {{"+lstGoodLinks ", "valid "},
-                                                         {"+lstBrokenLinks ", "broken "},
-                                                         {"+lstSkippedLinks ", "skipped "}};
-    for (const std::string& entry : frontEnd.log) {
-        for (const auto& [prefix, verdict] : kinds) {
-            if (entry.rfind(prefix, 0) == 0) {
-                order.push_back(verdict + entry.substr(std::string(prefix).size()));
-            }
-        }
-    }
-    return order;
 }
 
 std::vector<std::string> MaskedReport() {

@@ -45,9 +45,6 @@ class FakeFrontEnd final : public CrawlFrontEnd {
     std::vector<std::string> failures;
     // Runs on every AddToList, after the entry is added (e.g. to fail at a chosen moment).
     std::function<void(ListControl, const std::string&)> onAdd;
-
-    // The log entries that start with prefix, in order.
-    std::vector<std::string> Logged(const std::string& prefix) const;
 };
 
 class FakeClock final : public platform::Clock {
@@ -94,8 +91,8 @@ struct BrowserPage {
 class FakeBrowser final : public platform::Browser {
   public:
     explicit FakeBrowser(EventLog& events) : events_(events) {}
-    void SetSilent(bool silent) override { this->silent = silent; }
-    void SetOffline(bool offline) override { this->offline = offline; }
+    void SetSilent(bool) override {}
+    void SetOffline(bool) override {}
     void Navigate(const std::string& url) override;
     int ReadyState() override;
     std::string LocationURL() override { return location_; }
@@ -104,8 +101,6 @@ class FakeBrowser final : public platform::Browser {
     std::map<std::string, BrowserPage> pages;
     bool anyPageLoads = false;  // other URLs: an empty page under their address, not an error
     std::vector<std::string> navigations;
-    bool silent = false;
-    bool offline = true;
 
   private:
     EventLog& events_;
@@ -240,8 +235,5 @@ class PollingSleeper final : public platform::Sleeper {
   public:
     void Sleep(int milliseconds) override;
 };
-
-// Every verdict in recording order as "valid url", "broken url <- referrer", "skipped url <- ...".
-std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd);
 
 }  // namespace quill::crawl_test

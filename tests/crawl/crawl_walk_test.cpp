@@ -1,5 +1,5 @@
-// A crawl over fakes, for what a loopback site cannot show: the time-out box, Stop in the middle of
-// a load, failures inside a run, which check boxes walk what, and when the disk may be read.
+// A crawl over fakes, for what a loopback site cannot show: the time-out box and the wait, Stop in
+// the middle of a load, failures inside a run, and when the disk may be read.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@ namespace quill::crawl_test {
 namespace {
 
 using testing::ElementsAre;
-using testing::ElementsAreArray;
 using testing::IsEmpty;
 
 constexpr const char* kStart = "http://site/dir/index.html";
@@ -21,10 +20,6 @@ constexpr const char* kP1 = "http://site/dir/p1.html";
 
 class CrawlWalkTest : public testing::Test {
   protected:
-    // Probes without the start page's own.
-    std::vector<std::string> ElementProbes() const {
-        return {rig.inet->probes.begin() + 1, rig.inet->probes.end()};
-    }
     // The run ended and left the window idle with nothing open.
     void ExpectIdle() {
         EXPECT_EQ(rig.frontEnd.captions[CaptionControl::btnStartStop], "Start");
@@ -149,47 +144,6 @@ TEST_F(CrawlWalkTest, FileAccessIsOnOnlyForARunFromAFile) {
     }
     EXPECT_THAT(rig.fileAccess, ElementsAre(true, true, false, false));
 }
-
-// A page with one element of every kind, each answering 200; a box ticked alone walks only its
-// elements, in the fixed order of the walkers.
-class OptionBoxTest : public CrawlWalkTest,
-                      public testing::WithParamInterface<std::pair<CheckControl, const char*>> {};
-
-TEST_P(OptionBoxTest, TickedAloneWalksOnlyItsElements) {
-    rig.Page(kStart, DocumentBuilder(kStart)
-                         .Title("Every kind")
-                         .Image("http://site/dir/i.png")
-                         .Applet("http://site/dir/index.html", std::string("a.jar"))
-                         .Script("s.js")
-                         .StyleSheet("c.css")
-                         .Link("http://other/l.html")
-                         .Frame("http://other/f.html")
-                         .Form("post.cgi")
-                         .Build());
-    rig.inet->otherwise = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
-    for (auto& [box, ticked] : rig.frontEnd.values) {
-        ticked = box == GetParam().first || box == CheckControl::chkExternal;
-    }
-    rig.Run(kStart);
-    std::string probes;
-    for (const std::string& url : ElementProbes()) {
-        probes += (probes.empty() ? "" : " ") + url;
-    }
-    EXPECT_EQ(probes, GetParam().second);
-    EXPECT_THAT(rig.frontEnd.log, testing::Contains("lblDocTitle=Every kind"));
-    EXPECT_EQ(ValidKeys().back(), kStart);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Boxes, OptionBoxTest,
-    testing::Values(std::pair{CheckControl::chkImages, "http://site/dir/i.png"},
-                    std::pair{CheckControl::chkApplets, "http://site/dir/a.jar"},
-                    std::pair{CheckControl::chkJSStyle,
-                              "http://site/dir/s.js http://site/dir/c.css"},
-                    std::pair{CheckControl::chkLinks, "http://other/l.html"},
-                    std::pair{CheckControl::chkFrames, "http://other/f.html"},
-                    std::pair{CheckControl::chkForms, "http://site/dir/post.cgi"},
-                    std::pair{CheckControl::chkExternal, ""}));
 
 }  // namespace
 }  // namespace quill::crawl_test
