@@ -30,8 +30,7 @@ using testing::IsEmpty;
 struct LiveCrawl {
     explicit LiveCrawl(LookAheadSettings lookAhead = {.enabled = false}) : live(lookAhead) {
         VisitControl::ClearExcludedExtensions();
-        for (const char* ext :
-             {".zip", ".ram", ".tar", ".exe", ".c", ".cpp", ".h", ".cdf", ".pdf"}) {
+        for (const std::string& ext : VisitControl::DefaultExcludedExtensions()) {
             VisitControl::AddExcludedExtension(ext);
         }
         frontEnd.texts[TextControl::txtTmOut] = "32767";

@@ -42,12 +42,10 @@ TEST_P(TimeOutTextTest, IsReadAsWholeSeconds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, TimeOutTextTest,
-                         testing::Values(std::pair{"5", 5}, std::pair{"-3", -3},
-                                         std::pair{" +7 ", 7}, std::pair{"32767", 32767},
-                                         std::pair{"-32768", -32768}, std::pair{"32768", 60},
+                         testing::Values(std::pair{" +7 ", 7}, std::pair{"-32768", -32768},
+                                         std::pair{"32767", 32767}, std::pair{"32768", 60},
                                          std::pair{"-32769", 60}, std::pair{"", 60},
-                                         std::pair{"1.5", 60}, std::pair{"12s", 60},
-                                         std::pair{"99999999999999999999", 60}));
+                                         std::pair{"1.5", 60}, std::pair{"12s", 60}));
 
 // The wait for a page: a second at a time up to the time-out, then the page is judged as it is.
 TEST_F(CrawlWalkTest, PageStillLoadingAtTheTimeOutIsJudgedAndWalked) {
@@ -98,43 +96,33 @@ TEST_F(CrawlWalkTest, StopDuringANestedVisitEndsEveryWalkOnThePath) {
     ExpectIdle();
 }
 
-// A failure of the machinery ends the run: shown once the window is idle, the start page broken.
-TEST_F(CrawlWalkTest, FailureBelowThePathEndsTheRunAndANewRunStartsCleanly) {
-    rig.Page(kStart, DocumentBuilder(kStart).Link(kP1).Link("http://site/dir/never.html").Build());
-    rig.Page(kP1, DocumentBuilder(kP1).Image("http://site/dir/bad.png").Build());
-    rig.Page("http://site/dir/never.html", DocumentBuilder().Build());
-    rig.inet->answers["http://site/dir/bad.png"].failures = 1;
+// A link whose check fails is tried once more by its href; a second failure ends the run: shown
+// once the window is idle, the start page broken. The next run starts from nothing.
+TEST_F(CrawlWalkTest, FailureWithALinkIsTriedOnceMoreThenEndsTheRun) {
+    const std::string x = "http://other/x.html", y = "http://other/y.html";
+    rig.Page(kStart,
+             DocumentBuilder(kStart).Link(x).Link(kP1).Link("http://site/dir/n.html").Build());
+    rig.Page(kP1, DocumentBuilder(kP1).Link(y).Build());
+    rig.Page("http://site/dir/n.html", DocumentBuilder().Build());
+    rig.File(x);
+    rig.inet->answers[x].failures = 1;
+    rig.inet->answers[y].failures = -1;
     rig.Run(kStart);
+    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), x), 2);
+    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), y), 2);
+    EXPECT_THAT(ValidKeys(), ElementsAre(x));
+    EXPECT_THAT(BrokenKeys(), ElementsAre(kStart));
     ASSERT_EQ(rig.frontEnd.failures.size(), 1u);
     EXPECT_THAT(rig.frontEnd.failures[0], testing::HasSubstr("transfer engine failed"));
     EXPECT_EQ(rig.frontEnd.log.back().rfind("failure ", 0), 0u);
-    EXPECT_THAT(BrokenKeys(), ElementsAre(kStart));
-    EXPECT_THAT(rig.browser.navigations,
-                testing::Not(testing::Contains("http://site/dir/never.html")));  // not retried
+    EXPECT_EQ(rig.browser.navigations.size(), 3u);  // start, p1, blank: n.html never
     ExpectIdle();
 
-    rig.File("http://site/dir/bad.png");
+    rig.File(y);
     rig.Run(kStart);
     EXPECT_EQ(rig.frontEnd.failures.size(), 1u);
     EXPECT_THAT(rig.frontEnd.lists[ListControl::lstBrokenLinks], IsEmpty());
     EXPECT_EQ(rig.crawl.State().brokenCount, 0);
-}
-
-// A link whose check fails is tried once more by its href; a second failure ends the run.
-TEST_F(CrawlWalkTest, FailureWithALinkIsTriedOnceMore) {
-    rig.Page(kStart, DocumentBuilder(kStart).Link("http://other/x.html").Link(kP1).Build());
-    rig.File("http://other/x.html");
-    rig.inet->answers["http://other/x.html"].failures = 1;
-    rig.Page(kP1, DocumentBuilder(kP1).Link("http://other/y.html").Build());
-    rig.inet->answers["http://other/y.html"].failures = -1;
-    rig.Run(kStart);
-    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), "http://other/x.html"),
-              2);
-    EXPECT_EQ(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), "http://other/y.html"),
-              2);
-    EXPECT_THAT(ValidKeys(), ElementsAre("http://other/x.html"));
-    EXPECT_EQ(rig.frontEnd.failures.size(), 1u);
-    ExpectIdle();
 }
 
 TEST_F(CrawlWalkTest, FileAccessIsOnOnlyForARunFromAFile) {
