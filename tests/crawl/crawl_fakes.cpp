@@ -107,19 +107,16 @@ void FakeTransferControl::Execute(const std::string& url, const std::string& ope
     if (answer == answers.end() && otherwise) {
         answer = answers.emplace(url, *otherwise).first;
     }
-    if (answer == answers.end()) {
-        header_.clear();
-        busyPolls_ = 0;
-        return;
-    }
-    if (answer->second.failures != 0) {
-        if (answer->second.failures > 0) {
-            --answer->second.failures;
-        }
+    header_.clear();
+    busyPolls_ = 0;
+    if (answer != answers.end() && answer->second.failures != 0) {
+        answer->second.failures -= answer->second.failures > 0 ? 1 : 0;
         throw std::runtime_error("transfer engine failed on " + url);
     }
-    header_ = answer->second.header;
-    busyPolls_ = answer->second.busyPolls;
+    if (answer != answers.end()) {
+        header_ = answer->second.header;
+        busyPolls_ = answer->second.busyPolls;
+    }
 }
 
 namespace {
