@@ -94,6 +94,10 @@ INSTANTIATE_TEST_SUITE_P(
         // <base href>: the first usable one, resolved against the page, even for earlier links.
         ReadCase{"BaseRelative", "<a href='a.html'>a</a><base href='../assets/'>", kHrefs,
                  "http://site.example/assets/a.html"},
+        ReadCase{"BaseFirstWithHref",
+                 "<base target=_top><base href='http://one.example/'><base href='http://two/'>"
+                 "<a href='a.html'>a</a>",
+                 kHrefs, "http://one.example/a.html"},
         ReadCase{"BaseUnusable", "<base href='http://[broken/'><a href='a.html'>a</a>", kHrefs,
                  "http://site.example/dir/a.html"},
         // Links: anchors and areas with href, in order, with tag, hash as written, name, markup.
