@@ -13,6 +13,7 @@
 #include "scope/visit_control.h"
 
 namespace quill::crawl_test {
+namespace {
 
 // The names in the order of the enumerators.
 std::string NameOf(CaptionControl control) {
@@ -27,13 +28,7 @@ std::string NameOf(ListControl control) {
     return kNames[static_cast<int>(control)];
 }
 
-std::string NameOf(CheckControl control) {
-    static const char* const kNames[] = {"chkExternal", "chkImages", "chkApplets", "chkJSStyle",
-                                         "chkLinks",    "chkFrames", "chkForms"};
-    return kNames[static_cast<int>(control)];
-}
-
-// ---------------------------------------------------------------------------------------------
+}  // namespace
 
 FakeFrontEnd::FakeFrontEnd() {
     texts[TextControl::txtTmOut] = "60";
@@ -41,11 +36,6 @@ FakeFrontEnd::FakeFrontEnd() {
         values[static_cast<CheckControl>(box)] = true;
     }
     captions[CaptionControl::btnStartStop] = "Start";
-}
-
-bool FakeFrontEnd::Value(CheckControl control) {
-    valueReads.push_back(NameOf(control));
-    return values[control];
 }
 
 void FakeFrontEnd::SetCaption(CaptionControl control, const std::string& caption) {
@@ -71,18 +61,6 @@ void FakeFrontEnd::ShowRunFailure(const std::string& message) {
     log.push_back("failure " + message);
 }
 
-std::vector<std::string> FakeFrontEnd::Logged(const std::string& prefix) const {
-    std::vector<std::string> found;
-    for (const std::string& entry : log) {
-        if (entry.rfind(prefix, 0) == 0) {
-            found.push_back(entry);
-        }
-    }
-    return found;
-}
-
-// ---------------------------------------------------------------------------------------------
-
 void FakeSleeper::Sleep(int milliseconds) {
     ++sleeps;
     events_.push_back("sleep " + std::to_string(milliseconds));
@@ -92,42 +70,30 @@ void FakeSleeper::Sleep(int milliseconds) {
 void FakePump::PumpEvents() {
     ++pumps;
     events_.push_back("pump");
-    const auto action = actions_.find(pumps);
-    if (action != actions_.end()) {
-        const std::function<void()> run = action->second;
+    if (const auto action = actions_.find(pumps); action != actions_.end()) {
+        const std::function<void()> run = action->second;  // may replace the actions
         run();
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-
 void FakeBrowser::Navigate(const std::string& url) {
     navigations.push_back(url);
     events_.push_back("navigate " + url);
-    const auto page = pages.find(url);
-    if (page == pages.end()) {
-        const bool loads = url == "about:blank" || anyPageLoads;
-        location_ = loads ? url : "about:neterror";
-        document_ = url != "about:blank" && anyPageLoads ? DocumentBuilder(url).Build()
-                                                         : platform::Document::NotHtml(location_);
-        incompletePolls_ = 0;
-        return;
-    }
-    location_ = page->second.location.empty() ? url : page->second.location;
-    document_ = page->second.document ? page->second.document : platform::Document::NotHtml(url);
-    incompletePolls_ = page->second.incompletePolls;
+    const auto found = pages.find(url);
+    const bool blank = url == "about:blank";
+    const BrowserPage page = found != pages.end() ? found->second
+                             : anyPageLoads && !blank
+                                 ? BrowserPage{url, DocumentBuilder(url).Build(), 0}
+                                 : BrowserPage{blank ? url : "about:neterror", nullptr, 0};
+    location_ = page.location.empty() ? url : page.location;
+    document_ = page.document ? page.document : platform::Document::NotHtml(location_);
+    incompletePolls_ = page.incompletePolls;
 }
 
 int FakeBrowser::ReadyState() {
     events_.push_back("ready?");
-    if (incompletePolls_ > 0) {
-        --incompletePolls_;
-        return 1;
-    }
-    return kReadyStateComplete;
+    return incompletePolls_-- > 0 ? 1 : kReadyStateComplete;
 }
-
-// ---------------------------------------------------------------------------------------------
 
 void FakeTransferControl::Execute(const std::string& url, const std::string& operation) {
     if (operation != "HEAD") {
@@ -141,57 +107,30 @@ void FakeTransferControl::Execute(const std::string& url, const std::string& ope
     if (answer == answers.end() && otherwise) {
         answer = answers.emplace(url, *otherwise).first;
     }
-    if (answer == answers.end()) {
-        header_.clear();
-        busyPolls_ = 0;
-        return;
-    }
-    if (answer->second.failures != 0) {
-        if (answer->second.failures > 0) {
-            --answer->second.failures;
-        }
+    header_.clear();
+    busyPolls_ = 0;
+    if (answer != answers.end() && answer->second.failures != 0) {
+        answer->second.failures -= answer->second.failures > 0 ? 1 : 0;
         throw std::runtime_error("transfer engine failed on " + url);
     }
-    header_ = answer->second.header;
-    busyPolls_ = answer->second.busyPolls;
-}
-
-bool FakeTransferControl::StillExecuting() {
-    if (busyPolls_ > 0) {
-        --busyPolls_;
-        return true;
+    if (answer != answers.end()) {
+        header_ = answer->second.header;
+        busyPolls_ = answer->second.busyPolls;
     }
-    return false;
 }
-
-// ---------------------------------------------------------------------------------------------
 
 namespace {
 
 class FakePageLoad final : public platform::PageLoad {
   public:
-    FakePageLoad(std::string location, std::shared_ptr<const platform::Document> document,
-                 int incompletePolls, int durationSeconds)
-        : location_(std::move(location)),
-          document_(std::move(document)),
-          incompletePolls_(incompletePolls),
-          durationSeconds_(durationSeconds) {}
-    bool Complete() override {
-        if (incompletePolls_ > 0) {
-            --incompletePolls_;
-            return false;
-        }
-        return true;
-    }
-    std::string LocationURL() override { return location_; }
-    std::shared_ptr<const platform::Document> GetDocument() override { return document_; }
-    int DurationSeconds() override { return durationSeconds_; }
+    explicit FakePageLoad(LoaderPage page) : page_(std::move(page)) {}
+    bool Complete() override { return page_.incompletePolls-- <= 0; }
+    std::string LocationURL() override { return page_.location; }
+    std::shared_ptr<const platform::Document> GetDocument() override { return page_.document; }
+    int DurationSeconds() override { return page_.durationSeconds; }
 
   private:
-    std::string location_;
-    std::shared_ptr<const platform::Document> document_;
-    int incompletePolls_;
-    int durationSeconds_;
+    LoaderPage page_;
 };
 
 }  // namespace
@@ -201,53 +140,13 @@ std::shared_ptr<platform::PageLoad> FakePageLoader::Load(const std::string& url)
     if (events != nullptr) {
         events->push_back("load " + url);
     }
-    const auto page = pages.find(url);
-    if (page == pages.end() && anyPageLoads) {
-        return std::make_shared<FakePageLoad>(url, DocumentBuilder(url).Build(), 0, 0);
-    }
-    if (page == pages.end()) {
-        return std::make_shared<FakePageLoad>("about:neterror", platform::Document::NotHtml(url), 0,
-                                              0);
-    }
-    const LoaderPage& p = page->second;
-    return std::make_shared<FakePageLoad>(
-        p.location.empty() ? url : p.location,
-        p.document ? p.document : platform::Document::NotHtml(url), p.incompletePolls,
-        p.durationSeconds);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-DocumentBuilder::DocumentBuilder(std::string url) {
-    document_.url = std::move(url);
-}
-
-DocumentBuilder& DocumentBuilder::Title(std::string title) {
-    document_.title = std::move(title);
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Image(std::string src, std::string outerHTML, std::string alt) {
-    document_.images.push_back(
-        platform::ImageElement{std::move(src), std::move(alt), std::move(outerHTML), nullptr});
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Applet(std::string baseHref, std::optional<std::string> archive,
-                                         std::string codeBase, std::string code) {
-    document_.applets.push_back(platform::AppletElement{std::move(baseHref), std::move(archive),
-                                                        std::move(codeBase), std::move(code)});
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Script(std::string src) {
-    document_.scripts.push_back(platform::ScriptElement{std::move(src)});
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::StyleSheet(std::string href) {
-    document_.styleSheets.push_back(platform::StyleSheetElement{std::move(href)});
-    return *this;
+    const auto found = pages.find(url);
+    LoaderPage page = found != pages.end() ? found->second
+                      : anyPageLoads       ? LoaderPage{url, DocumentBuilder(url).Build(), 0, 0}
+                                           : LoaderPage{"about:neterror", nullptr, 0, 0};
+    page.location = page.location.empty() ? url : page.location;
+    page.document = page.document ? page.document : platform::Document::NotHtml(url);
+    return std::make_shared<FakePageLoad>(std::move(page));
 }
 
 DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
@@ -259,32 +158,6 @@ DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
                                                     std::move(tagName), std::move(outerHTML)});
     return *this;
 }
-
-DocumentBuilder& DocumentBuilder::Anchor(std::string name) {
-    document_.anchors.push_back(platform::AnchorElement{std::move(name)});
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Id(std::string id) {
-    document_.ids.insert(std::move(id));
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Frame(std::string locationHref) {
-    document_.frames.push_back(platform::FrameElement{std::move(locationHref)});
-    return *this;
-}
-
-DocumentBuilder& DocumentBuilder::Form(std::string action) {
-    document_.forms.push_back(platform::FormElement{std::move(action)});
-    return *this;
-}
-
-std::shared_ptr<const platform::Document> DocumentBuilder::Build() const {
-    return std::make_shared<const platform::Document>(document_);
-}
-
-// ---------------------------------------------------------------------------------------------
 
 CrawlRig::CrawlRig()
     : crawl(frontEnd,
@@ -302,14 +175,6 @@ void CrawlRig::Page(const std::string& url, std::shared_ptr<const platform::Docu
     pageLoader.pages[url] = LoaderPage{location, document, 0, 0};
 }
 
-void CrawlRig::File(const std::string& url) {
-    inet->answers[url] = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
-}
-
-void CrawlRig::Missing(const std::string& url) {
-    inet->answers[url] = ProbeAnswer{"HTTP/1.1 404 Not Found\r\n\r\n", 0, 0};
-}
-
 void CrawlRig::Run(const std::string& startURL) {
     const bool hasPath = std::count(startURL.begin(), startURL.end(), '/') > 2;
     Run(startURL, hasPath ? startURL.substr(0, startURL.rfind('/') + 1) : startURL);
@@ -320,8 +185,6 @@ void CrawlRig::Run(const std::string& startURL, const std::string& baseURL) {
     frontEnd.texts[TextControl::txtBaseURL] = baseURL;
     crawl.btnStartStop_Click();
 }
-
-// ---------------------------------------------------------------------------------------------
 
 namespace {
 
@@ -344,21 +207,6 @@ std::vector<std::string> BrokenKeys() {
 }
 std::vector<std::string> OpenPages() {
     return KeysOf(LinkStatistics::OpenPages());
-}
-
-std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd) {
-    std::vector<std::string> order;
-    const std::pair<const char*, const char*> kinds[] = {{"+lstGoodLinks ", "valid "},
-                                                         {"+lstBrokenLinks ", "broken "},
-                                                         {"+lstSkippedLinks ", "skipped "}};
-    for (const std::string& entry : frontEnd.log) {
-        for (const auto& [prefix, verdict] : kinds) {
-            if (entry.rfind(prefix, 0) == 0) {
-                order.push_back(verdict + entry.substr(std::string(prefix).size()));
-            }
-        }
-    }
-    return order;
 }
 
 std::vector<std::string> MaskedReport() {

@@ -8,7 +8,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,16 +21,12 @@
 
 namespace quill::crawl_test {
 
-std::string NameOf(CaptionControl control);
-std::string NameOf(ListControl control);
-std::string NameOf(CheckControl control);
-
 class FakeFrontEnd final : public CrawlFrontEnd {
   public:
     FakeFrontEnd();
 
     std::string Text(TextControl control) override { return texts[control]; }
-    bool Value(CheckControl control) override;
+    bool Value(CheckControl control) override { return values[control]; }
     std::string Caption(CaptionControl control) override { return captions[control]; }
     void SetCaption(CaptionControl control, const std::string& caption) override;
     void AddToList(ListControl list, const std::string& entry) override;
@@ -42,8 +37,6 @@ class FakeFrontEnd final : public CrawlFrontEnd {
     // Every caption, list and failure call, in order: "lblDepth=1", "+lstGoodLinks http://a/",
     // "clear lstGoodLinks", "failure The crawl...".
     std::vector<std::string> log;
-    // Every check box read, in order, by name.
-    std::vector<std::string> valueReads;
     std::map<TextControl, std::string> texts;
     std::map<CheckControl, bool> values;
     std::map<CaptionControl, std::string> captions;
@@ -52,9 +45,6 @@ class FakeFrontEnd final : public CrawlFrontEnd {
     std::vector<std::string> failures;
     // Runs on every AddToList, after the entry is added (e.g. to fail at a chosen moment).
     std::function<void(ListControl, const std::string&)> onAdd;
-
-    // The log entries that start with prefix, in order.
-    std::vector<std::string> Logged(const std::string& prefix) const;
 };
 
 class FakeClock final : public platform::Clock {
@@ -84,9 +74,7 @@ class FakePump final : public platform::EventPump {
     explicit FakePump(EventLog& events) : events_(events) {}
     void PumpEvents() override;
     // Runs action at the pump with this number (1 = the first pump of the run).
-    void At(int pumpNumber, std::function<void()> action) {
-        actions_[pumpNumber] = std::move(action);
-    }
+    void At(int pumpNumber, std::function<void()> action) { actions_[pumpNumber] = action; }
     int pumps = 0;
 
   private:
@@ -103,8 +91,8 @@ struct BrowserPage {
 class FakeBrowser final : public platform::Browser {
   public:
     explicit FakeBrowser(EventLog& events) : events_(events) {}
-    void SetSilent(bool silent) override { this->silent = silent; }
-    void SetOffline(bool offline) override { this->offline = offline; }
+    void SetSilent(bool) override {}
+    void SetOffline(bool) override {}
     void Navigate(const std::string& url) override;
     int ReadyState() override;
     std::string LocationURL() override { return location_; }
@@ -113,8 +101,6 @@ class FakeBrowser final : public platform::Browser {
     std::map<std::string, BrowserPage> pages;
     bool anyPageLoads = false;  // other URLs: an empty page under their address, not an error
     std::vector<std::string> navigations;
-    bool silent = false;
-    bool offline = true;
 
   private:
     EventLog& events_;
@@ -133,7 +119,7 @@ struct ProbeAnswer {
 class FakeTransferControl final : public platform::TransferControl {
   public:
     void Execute(const std::string& url, const std::string& operation) override;
-    bool StillExecuting() override;
+    bool StillExecuting() override { return busyPolls_ > 0 && busyPolls_-- > 0; }
     std::string GetHeader() override { return header_; }
 
     std::map<std::string, ProbeAnswer> answers;  // unknown URLs get no response...
@@ -165,24 +151,38 @@ class FakePageLoader final : public platform::PageLoader {
 // Builds a document by hand, element by element.
 class DocumentBuilder {
   public:
-    explicit DocumentBuilder(std::string url = "");
-    DocumentBuilder& Title(std::string title);
+    explicit DocumentBuilder(std::string url = "") { document_.url = std::move(url); }
+    DocumentBuilder& Title(std::string title) { return (document_.title = title, *this); }
     DocumentBuilder& Image(std::string src, std::string outerHTML = "<img alt=x width=1 height=1>",
-                           std::string alt = "x");
+                           std::string alt = "x") {
+        return Add(document_.images, {std::move(src), std::move(alt), std::move(outerHTML), {}});
+    }
     DocumentBuilder& Applet(std::string baseHref, std::optional<std::string> archive,
-                            std::string codeBase = "", std::string code = "");
-    DocumentBuilder& Script(std::string src);
-    DocumentBuilder& StyleSheet(std::string href);
+                            std::string codeBase = "", std::string code = "") {
+        return Add(document_.applets,
+                   {std::move(baseHref), std::move(archive), std::move(codeBase), std::move(code)});
+    }
+    DocumentBuilder& Script(std::string src) { return Add(document_.scripts, {std::move(src)}); }
+    DocumentBuilder& StyleSheet(std::string href) {
+        return Add(document_.styleSheets, {std::move(href)});
+    }
     // hash is taken from href; the markup carries an alt text unless given.
     DocumentBuilder& Link(std::string href, std::string outerHTML = "<a alt=x></a>",
                           std::string tagName = "A");
-    DocumentBuilder& Anchor(std::string name);
-    DocumentBuilder& Id(std::string id);
-    DocumentBuilder& Frame(std::string locationHref);
-    DocumentBuilder& Form(std::string action);
-    std::shared_ptr<const platform::Document> Build() const;
+    DocumentBuilder& Anchor(std::string name) { return Add(document_.anchors, {std::move(name)}); }
+    DocumentBuilder& Id(std::string id) { return (document_.ids.insert(std::move(id)), *this); }
+    DocumentBuilder& Frame(std::string href) { return Add(document_.frames, {std::move(href)}); }
+    DocumentBuilder& Form(std::string action) { return Add(document_.forms, {std::move(action)}); }
+    std::shared_ptr<const platform::Document> Build() const {
+        return std::make_shared<const platform::Document>(document_);
+    }
 
   private:
+    template <typename Element>
+    DocumentBuilder& Add(std::vector<Element>& collection, Element element) {
+        collection.push_back(std::move(element));
+        return *this;
+    }
     platform::Document document_;
 };
 
@@ -195,10 +195,11 @@ class CrawlRig {
     // the probe with 200 OK and that the page loader can load.
     void Page(const std::string& url, std::shared_ptr<const platform::Document> document,
               int incompletePolls = 0, const std::string& location = "");
-    // A file that answers the probe with 200 OK.
-    void File(const std::string& url);
-    // A URL that answers the probe with 404.
-    void Missing(const std::string& url);
+    // A file that answers the probe with 200 OK; a URL that answers it with 404.
+    void File(const std::string& url) { inet->answers[url] = {"HTTP/1.1 200 OK\r\n\r\n", 0, 0}; }
+    void Missing(const std::string& url) {
+        inet->answers[url] = {"HTTP/1.1 404 Not Found\r\n\r\n", 0, 0};
+    }
 
     // Fills the start and base URL boxes as the window does (base = up to the last "/") and
     // clicks Start.
@@ -219,7 +220,7 @@ class CrawlRig {
     Crawl crawl;
 };
 
-// The registry's maps as "url <- referrer" lines and plain URL lists, in insertion order.
+// The registry's maps as plain URL lists, in insertion order.
 std::vector<std::string> ValidKeys();
 std::vector<std::string> BrokenKeys();
 std::vector<std::string> OpenPages();
@@ -234,8 +235,5 @@ class PollingSleeper final : public platform::Sleeper {
   public:
     void Sleep(int milliseconds) override;
 };
-
-// Every verdict in recording order as "valid url", "broken url", "skipped url" (from the log).
-std::vector<std::string> RecordingOrder(const FakeFrontEnd& frontEnd);
 
 }  // namespace quill::crawl_test

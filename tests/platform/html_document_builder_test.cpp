@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,61 +13,45 @@ namespace quill::platform {
 namespace {
 
 const std::string kPage = "http://site.example/dir/page.html";
+const std::string kQueryPage = "http://site.example/dir/page.html?q=1#top";
 
 Document Build(const std::string& html, const std::string& url = kPage) {
     return BuildHtmlDocument(html, url);
 }
 
+using Reading = std::function<std::string(const Document&)>;
+
 // One collection of a document read as "value|value|...", so a row states a whole collection.
-template <typename Element>
-std::string Joined(const std::vector<Element>& elements,
-                   const std::function<std::string(const Element&)>& value) {
-    std::string out;
-    for (const Element& element : elements) {
-        out += (out.empty() ? "" : "|") + value(element);
-    }
-    return out;
+template <typename Element, typename Value>
+Reading Each(std::vector<Element> Document::*collection, Value value) {
+    return [collection, value](const Document& document) {
+        std::string out;
+        for (const Element& element : document.*collection) {
+            out += (out.empty() ? "" : "|") + std::string(std::invoke(value, element));
+        }
+        return out;
+    };
 }
 
-using Reading = std::function<std::string(const Document&)>;
 const Reading kTitle = [](const Document& d) { return d.title; };
-const Reading kHrefs = [](const Document& d) {
-    return Joined<LinkElement>(d.links, [](const LinkElement& l) { return l.href; });
+const Reading kHrefs = Each(&Document::links, &LinkElement::href);
+const Reading kOuter = Each(&Document::links, &LinkElement::outerHTML);
+const Reading kLinks = Each(&Document::links, [](const LinkElement& l) {
+    return l.tagName + " " + l.href + " " + l.hash + " " + l.name + " " + l.outerHTML;
+});
+const Reading kImages = Each(&Document::images, [](const ImageElement& i) {
+    return i.src + " " + i.alt + " " + i.outerHTML;
+});
+// Scripts, style sheets and forms as written, one after the other.
+const Reading kAsWritten = [](const Document& d) {
+    return Each(&Document::scripts, &ScriptElement::src)(d) + " / " +
+           Each(&Document::styleSheets, &StyleSheetElement::href)(d) + " / " +
+           Each(&Document::forms, &FormElement::action)(d);
 };
-const Reading kLinks = [](const Document& d) {
-    return Joined<LinkElement>(d.links, [](const LinkElement& l) {
-        return l.tagName + " " + l.href + " " + l.hash + " " + l.name + " " + l.outerHTML;
-    });
-};
-const Reading kOuter = [](const Document& d) {
-    return Joined<LinkElement>(d.links, [](const LinkElement& l) { return l.outerHTML; });
-};
-const Reading kAnchors = [](const Document& d) {
-    return Joined<AnchorElement>(d.anchors, [](const AnchorElement& a) { return a.name; });
-};
-const Reading kImages = [](const Document& d) {
-    return Joined<ImageElement>(
-        d.images, [](const ImageElement& i) { return i.src + " " + i.alt + " " + i.outerHTML; });
-};
-const Reading kScripts = [](const Document& d) {
-    return Joined<ScriptElement>(d.scripts, [](const ScriptElement& s) { return s.src; });
-};
-const Reading kStyleSheets = [](const Document& d) {
-    return Joined<StyleSheetElement>(d.styleSheets,
-                                     [](const StyleSheetElement& s) { return s.href; });
-};
-const Reading kForms = [](const Document& d) {
-    return Joined<FormElement>(d.forms, [](const FormElement& f) { return f.action; });
-};
-const Reading kFrames = [](const Document& d) {
-    return Joined<FrameElement>(d.frames, [](const FrameElement& f) { return f.locationHref; });
-};
-const Reading kApplets = [](const Document& d) {
-    return Joined<AppletElement>(d.applets, [](const AppletElement& a) {
-        return a.BaseHref + " " + (a.archive ? *a.archive : "(none)") + " " + a.codeBase + " " +
-               a.code;
-    });
-};
+const Reading kFrames = Each(&Document::frames, &FrameElement::locationHref);
+const Reading kApplets = Each(&Document::applets, [](const AppletElement& a) {
+    return a.BaseHref + " " + (a.archive ? *a.archive : "(none)") + " " + a.codeBase + " " + a.code;
+});
 
 struct ReadCase {
     const char* name;
@@ -83,38 +68,29 @@ TEST_P(DocumentBuilderRead, GivesWhatTheWalkersRead) {
     EXPECT_EQ(c.read(Build(c.html, c.url)), c.expected);
 }
 
-const std::string kQueryPage = "http://site.example/dir/page.html?q=1#top";
-
 INSTANTIATE_TEST_SUITE_P(
     Table, DocumentBuilderRead,
     ::testing::Values(
         // The title: the first, blanks collapsed, none from a drawing.
         ReadCase{"TitleFirstCollapsed",
-                 "<title>\n  Our   &amp; Their\tSite </title><title>second</title>"
-                 "<svg><title>drawing</title></svg>",
+                 "<svg><title>drawing</title></svg><title>\n  Our   &amp; Their\tSite </title>"
+                 "<title>second</title>",
                  kTitle, "Our & Their Site"},
-        ReadCase{"TitleNotInDrawing", "<svg><title>only in a drawing</title></svg>", kTitle, ""},
         // Links resolved as a browser does; what cannot be resolved is kept as written.
-        ReadCase{"SameDirectory", "<a href='a.html'>x</a>", kHrefs,
-                 "http://site.example/dir/a.html", kQueryPage},
-        ReadCase{"RootRelative", "<a href='/x/../y.html'>x</a>", kHrefs,
-                 "http://site.example/y.html"},
-        ReadCase{"QueryOnly", "<a href='?x=y'>x</a>", kHrefs,
-                 "http://site.example/dir/page.html?x=y", kQueryPage},
-        ReadCase{"FragmentOnly", "<a href='#part'>x</a>", kHrefs,
-                 "http://site.example/dir/page.html?q=1#part", kQueryPage},
-        ReadCase{"EmptyIsThePage", "<a href=''>x</a>", kHrefs,
-                 "http://site.example/dir/page.html?q=1", kQueryPage},
-        ReadCase{"BlanksAndBreaks", "<a href='  a\n.ht\tml '>x</a>", kHrefs,
-                 "http://site.example/dir/a.html"},
-        ReadCase{"EntityAndSpaces", "<a href='my b.html?x=1&amp;y=2'>x</a>", kHrefs,
-                 "http://site.example/dir/my%20b.html?x=1&y=2"},
-        ReadCase{"NonAscii", "<a href='caf\xC3\xA9.html'>x</a>", kHrefs,
+        ReadCase{"Relative",
+                 "<a href='a.html'>x</a><a href='/x/../y.html'>x</a><a href='#part'>x</a>"
+                 "<a href=''>x</a><a href='  a\n.ht\tml '>x</a>",
+                 kHrefs,
+                 "http://site.example/dir/a.html|http://site.example/y.html|"
+                 "http://site.example/dir/page.html?q=1#part|http://site.example/dir/page.html?q=1|"
+                 "http://site.example/dir/a.html",
+                 kQueryPage},
+        ReadCase{"EntitySpacesNonAscii",
+                 "<a href='my b.html?x=1&amp;y=2'>x</a><a href='caf\xC3\xA9.html'>x</a>", kHrefs,
+                 "http://site.example/dir/my%20b.html?x=1&y=2|"
                  "http://site.example/dir/caf%c3%a9.html"},
         ReadCase{"AsWritten", "<a href='javascript:void(0)'>1</a><a href='http://[::1/x'>2</a>",
                  kHrefs, "javascript:void(0)|http://[::1/x"},
-        ReadCase{"NoBaseAddress", "<a href='a.html'>x</a><a href='ht!tp://x'>y</a>", kHrefs,
-                 "a.html|ht!tp://x", "::not a url::"},
         // <base href>: the first usable one, resolved against the page, even for earlier links.
         ReadCase{"BaseRelative", "<a href='a.html'>a</a><base href='../assets/'>", kHrefs,
                  "http://site.example/assets/a.html"},
@@ -135,22 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"HashAsWritten",
                  "<a href='#caf\xC3\xA9 au lait'>x</a><a href='p.html#'>y</a>"
                  "<a href='mailto:a@b#c'>z</a>",
-                 [](const Document& d) {
-                     return Joined<LinkElement>(d.links,
-                                                [](const LinkElement& l) { return l.hash; });
-                 },
-                 "#caf\xC3\xA9 au lait||#c"},
+                 Each(&Document::links, &LinkElement::hash), "#caf\xC3\xA9 au lait||#c"},
         ReadCase{"AnchorsAreNamedAs",
                  "<a name='first'></a><a href='x.html' name='Second'>x</a><a id='no'></a>"
                  "<area name='area' href='y.html'><a name=''></a>",
-                 kAnchors, "first|Second|"},
+                 Each(&Document::anchors, &AnchorElement::name), "first|Second|"},
         // outerHTML: the element's own markup from the source, however it was closed.
         ReadCase{"OuterToEndTag", "<p>before <a href=\"x\" title=t>Go <b>there</b></a> after",
                  kOuter, "<a href=\"x\" title=t>Go <b>there</b></a>"},
-        ReadCase{"OuterCutAtEnd", "<a href=x>text to the end", kOuter, "<a href=x>text to the end"},
         ReadCase{"OuterClosedByParent", "<div><a href=x>one</div>two", kOuter, "<a href=x>one"},
-        ReadCase{"OuterClosedByNext", "<a href=1>one<a href=2>two</a>", kOuter,
-                 "<a href=1>one|<a href=2>two</a>"},
         ReadCase{"MisnestedTakenOnce", "<a href=x.html>one<p>two</a>three", kOuter,
                  "<a href=x.html>one"},
         // Images: src absolute (absent: empty; empty: the page), alt, markup; <img> ends a drawing.
@@ -164,16 +133,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "http://site.example/dir/page.html  <img src=''>",
                  kPage + "#frag"},
         // Scripts, style sheets and forms as written; none from a drawing or a script's text.
-        ReadCase{"Scripts",
+        ReadCase{"ScriptsStyleSheetsForms",
                  "<script src='/js/a.js'></script><script>var s = '<script src=x>';</script>"
-                 "<script src=' b.js?x=1&amp;y=2 '></script><svg><script href=s.js></script></svg>",
-                 kScripts, "/js/a.js|| b.js?x=1&y=2 "},
-        ReadCase{"StyleSheets",
+                 "<script src=' b.js?x=1&amp;y=2 '></script><svg><script href=s.js></script></svg>"
                  "<link rel=stylesheet href='a.css'><style>p{}</style>"
                  "<link rel='Alternate StyleSheet' href='../b.css'><link rel=icon href=fav.ico>"
-                 "<link rel=stylesheets href=no.css><link href=c.css rel=STYLESHEET>",
-                 kStyleSheets, "a.css||../b.css|c.css"},
-        ReadCase{"Forms", "<form action='/cgi/post'></form><form></form>", kForms, "/cgi/post|"},
+                 "<link rel=stylesheets href=no.css><link href=c.css rel=STYLESHEET>"
+                 "<form action='/cgi/post'></form><form></form>",
+                 kAsWritten, "/js/a.js|| b.js?x=1&y=2  / a.css||../b.css|c.css / /cgi/post|"},
         // Frames resolved, blank without a source; no links inside an iframe.
         ReadCase{"Frames", "<frameset><frame src='left.html'><frame><frame src='  '></frameset>",
                  kFrames, "http://site.example/dir/left.html|about:blank|about:blank"},
@@ -190,12 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "http://site.example/dir/page.html?q=1 (none)  |"
                  "http://site.example/dir/page.html?q=1   ",
                  kPage + "?q=1#a/b"},
-        ReadCase{"AppletBase", "<base href='../assets/'><applet></applet>", kApplets,
-                 "http://site.example/assets/ (none)  "},
         // Broken markup still yields its links.
         ReadCase{"Truncated",
                  "<a href='a.html'>one</a><a href=\"b.html\" <img src=\"i.png\""
-                 "<a href='c.html'>three</a><div></span></p></td><a href='d.html",
+                 "<div></span></p></td><a href='d.html",
                  [](const Document& d) { return d.links.at(0).href; },
                  "http://site.example/dir/a.html"}),
     [](const auto& info) { return info.param.name; });
@@ -226,34 +191,7 @@ TEST(DocumentBuilder, EveryImageAsksTheGivenSizeSource) {
     EXPECT_THROW(Build("<applet></applet>").applets[0].Archive(), MissingProperty);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Hostile and large input: nothing crashes, hangs or grows without bound.
-
-TEST(DocumentBuilderBadInput, BinaryGarbageGivesADocument) {
-    std::string garbage;
-    unsigned state = 12345;
-    for (int i = 0; i < 50000; ++i) {
-        state = state * 1103515245u + 12345u;
-        garbage += static_cast<char>(state >> 16);
-    }
-    garbage += std::string("\0<a href=x>\0</a>", 16);
-    EXPECT_TRUE(Build(garbage).IsHtml());
-}
-
-TEST(DocumentBuilderBadInput, AHundredThousandLinksAndMegabyteValues) {
-    std::string html = "<ul>";
-    for (int i = 0; i < 100000; ++i) {
-        html += "<li><a href='p" + std::to_string(i) + ".html'>" + std::to_string(i) + "</a>";
-    }
-    const std::string big(1024 * 1024, 'x');
-    html += "<a href='" + big + "' title='" + big + "'>x</a><img alt='" + big + "'>";
-    const Document document = Build(html);
-    ASSERT_EQ(document.links.size(), 100001u);
-    EXPECT_EQ(document.links[99999].href, "http://site.example/dir/p99999.html");
-    EXPECT_EQ(document.links[99999].outerHTML, "<a href='p99999.html'>99999</a>");
-    EXPECT_EQ(document.links[100000].href, "http://site.example/dir/" + big);
-    EXPECT_EQ(document.images[0].alt, big);
-}
+// --- large input: nothing crashes, hangs or grows without bound (fuzz/ feeds it garbage) ---
 
 TEST(DocumentBuilderBadInput, TenThousandDeepNestingKeepsTheLinkInside) {
     const std::string html = [] {
@@ -261,37 +199,35 @@ TEST(DocumentBuilderBadInput, TenThousandDeepNestingKeepsTheLinkInside) {
         for (int i = 0; i < 10000; ++i) {
             nested += "<div>";
         }
-        nested += "<a href='deep.html'>deep</a>";
-        for (int i = 0; i < 10000; ++i) {
-            nested += "</div>";
-        }
-        return nested + "<a href='after.html'>after</a>";
+        return nested + "<a href='deep.html'>deep</a><a href='" + std::string(1 << 20, 'x') +
+               "'>big</a>";
     }();
-    EXPECT_EQ(kHrefs(Build(html)),
-              "http://site.example/dir/deep.html|http://site.example/dir/after.html");
+    const Document document = Build(html);
+    ASSERT_EQ(document.links.size(), 2u);
+    EXPECT_EQ(document.links[0].href, "http://site.example/dir/deep.html");
+    EXPECT_EQ(document.links[1].href.size(),
+              std::string("http://site.example/dir/").size() + (1 << 20));
 }
 
-TEST(DocumentBuilderBadInput, ParserOutOfMemoryParsesAShorterPrefix) {
+TEST(DocumentBuilderBadInput, ParserAndOuterHtmlBudgetsAreKept) {
     std::string html = "<a href=first.html>first</a>";
     for (int i = 0; i < 5000; ++i) {
         html += "<p>paragraph <a href=p" + std::to_string(i) + ".html>link</a></p>";
     }
     HtmlBuildLimits limits;
     limits.parserMemoryBytes = 256 * 1024;
-    const Document document = BuildHtmlDocument(html, kPage, nullptr, limits);
+    Document document = BuildHtmlDocument(html, kPage, nullptr, limits);
     ASSERT_GE(document.links.size(), 1u);
     EXPECT_LT(document.links.size(), 5001u);
     EXPECT_EQ(document.links[0].href, "http://site.example/dir/first.html");
-}
 
-TEST(DocumentBuilderBadInput, OuterHtmlBeyondTheBudgetIsCut) {
-    std::string html;
+    html.clear();
     for (int i = 0; i < 100; ++i) {
         html += "<a href=x" + std::to_string(i) + ">" + std::string(1000, 'w') + "</a>";
     }
-    HtmlBuildLimits limits;
+    limits = HtmlBuildLimits{};
     limits.outerHtmlBytes = 10000;
-    const Document document = BuildHtmlDocument(html, kPage, nullptr, limits);
+    document = BuildHtmlDocument(html, kPage, nullptr, limits);
     ASSERT_EQ(document.links.size(), 100u);
     EXPECT_GT(document.links[0].outerHTML.size(), 1000u);
     EXPECT_EQ(document.links[99].outerHTML.size(), 256u);

@@ -25,59 +25,38 @@ class ImageFileSizesTest : public ::testing::Test {
     EngineFileSizeSource sizes{engine};
 };
 
-TEST_F(ImageFileSizesTest, HeadGivesTheLength) {
+TEST_F(ImageFileSizesTest, LengthFromHeadOrFromTheBodyOrMinusOne) {
     server.ServeFile("/big.png", "image/png", std::string(20000, 'p'));
+    server.ServeRaw("/stream.jpg",
+                    "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n\r\n" +
+                        std::string(12345, 'j'));
+    server.ServeRedirect("/old.png", "/big.png");
+    server.ServeStatusLine("/error.png", "HTTP/1.1 500 Internal Server Error");
     EXPECT_EQ(sizes.FileSizeOf(server.Url("/big.png")), "20000");
-    EXPECT_EQ(server.RequestCount("HEAD", "/big.png"), 1);
     EXPECT_EQ(server.RequestCount("GET", "/big.png"), 0);
+    EXPECT_EQ(sizes.FileSizeOf(server.Url("/stream.jpg")), "12345");
+    EXPECT_EQ(sizes.FileSizeOf(server.Url("/old.png")), "20000");
+    for (const std::string& url : {server.Url("/missing.png"), server.Url("/error.png"),
+                                   std::string("not a url"), std::string()}) {
+        EXPECT_EQ(sizes.FileSizeOf(url), "-1") << url;
+    }
 }
 
-TEST_F(ImageFileSizesTest, AnswerIsKeptPerUrl) {
+TEST_F(ImageFileSizesTest, OneRequestPerUrlAndNoneForALengthTheEngineSaw) {
     server.ServeFile("/a.png", "image/png", std::string(10, 'a'));
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/a.png")), "10");
-    server.ServeFile("/a.png", "image/png", std::string(99, 'a'));
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/a.png")), "10");
-    EXPECT_EQ(server.RequestCount(), 1);
-}
-
-TEST_F(ImageFileSizesTest, LengthTheEngineSawIsUsedWithoutARequest) {
     server.ServeFile("/seen.gif", "image/gif", std::string(4321, 'g'));
     TransferRequest probe;
     probe.url = server.Url("/seen.gif");
     probe.method = "HEAD";
     engine.Start(probe)->WaitFinished();
     EXPECT_EQ(sizes.FileSizeOf(server.Url("/seen.gif")), "4321");
-    EXPECT_EQ(server.RequestCount(), 1);
-}
-
-TEST_F(ImageFileSizesTest, WithoutLengthTheBodyIsCounted) {
-    const std::string answer =
-        "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n\r\n" +
-        std::string(12345, 'j');
-    server.ServeRaw("/stream.jpg", answer);
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/stream.jpg")), "12345");
-    EXPECT_EQ(server.RequestCount("GET", "/stream.jpg"), 1);
-}
-
-TEST_F(ImageFileSizesTest, RedirectIsFollowedToTheImage) {
-    server.ServeRedirect("/old.png", "/new.png");
-    server.ServeFile("/new.png", "image/png", std::string(777, 'n'));
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/old.png")), "777");
-}
-
-TEST_F(ImageFileSizesTest, UnreachableImagesAreMinusOne) {
-    server.ServeStatusLine("/error.png", "HTTP/1.1 500 Internal Server Error");
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/missing.png")), "-1");
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/error.png")), "-1");
-    EXPECT_EQ(sizes.FileSizeOf("not a url"), "-1");
-    EXPECT_EQ(sizes.FileSizeOf(""), "-1");
-}
-
-TEST_F(ImageFileSizesTest, DetachedSourceAsksNothing) {
-    server.ServeFile("/a.png", "image/png", "x");
+    EXPECT_EQ(sizes.FileSizeOf(server.Url("/a.png")), "10");
+    server.ServeFile("/a.png", "image/png", std::string(99, 'a'));
+    EXPECT_EQ(sizes.FileSizeOf(server.Url("/a.png")), "10");
+    EXPECT_EQ(server.RequestCount(), 2);
     sizes.Detach();
-    EXPECT_EQ(sizes.FileSizeOf(server.Url("/a.png")), "-1");
-    EXPECT_EQ(server.RequestCount(), 0);
+    EXPECT_EQ(sizes.FileSizeOf(server.Url("/new.png")), "-1");  // a detached source asks nothing
+    EXPECT_EQ(server.RequestCount(), 2);
 }
 
 TEST_F(ImageFileSizesTest, BrowserDocumentsTellTheirImagesSizes) {
