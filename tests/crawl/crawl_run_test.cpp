@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl_fakes.h"
 #include "registry/dictionary.h"
 #include "registry/link_statistics.h"
@@ -21,7 +21,7 @@ constexpr const char* kStart = "http://site/dir/index.html";
 
 class CrawlRunTest : public testing::Test {
   protected:
-    void SetUp() override { SyntaxChecker::ClearAdvisoriesForTesting(); }
+    void SetUp() override { SyntaxChecker::ResetAdvisories(); }
     CrawlRig rig;
 };
 

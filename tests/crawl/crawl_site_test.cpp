@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
 #include "crawl/live_services.h"
 #include "crawl_fakes.h"
@@ -31,7 +31,7 @@ using testing::UnorderedElementsAreArray;
 class CrawlSiteTest : public testing::Test {
   protected:
     CrawlSiteTest() {
-        SyntaxChecker::ClearAdvisoriesForTesting();
+        SyntaxChecker::ResetAdvisories();
         VisitControl::ClearExcludedExtensions();
         for (const char* ext :
              {".zip", ".ram", ".tar", ".exe", ".c", ".cpp", ".h", ".cdf", ".pdf"}) {

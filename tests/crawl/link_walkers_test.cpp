@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
 #include "advisories/syntax_checker.h"
 #include "crawl/page_urls.h"
 #include "crawl_fakes.h"
@@ -36,7 +35,7 @@ std::string Skipped(const std::string& url, const std::string& referrer = kStart
 
 class LinkWalkersTest : public testing::Test {
   protected:
-    void SetUp() override { SyntaxChecker::ClearAdvisoriesForTesting(); }
+    void SetUp() override { SyntaxChecker::ResetAdvisories(); }
     int ProbesOf(const std::string& url) const {
         return static_cast<int>(std::count(rig.inet->probes.begin(), rig.inet->probes.end(), url));
     }

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
 #include "advisories/syntax_checker.h"
 #include "crawl_fakes.h"
 #include "probe/url_checker.h"
@@ -24,7 +23,7 @@ constexpr const char* kStart = "http://site/dir/index.html";
 class VerifyWalkersTest : public testing::Test {
   protected:
     void SetUp() override {
-        SyntaxChecker::ClearAdvisoriesForTesting();
+        SyntaxChecker::ResetAdvisories();
         LinkStatistics::ResetLinkStatistics();
     }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl_fakes.h"
 #include "registry/link_statistics.h"
 
@@ -25,7 +25,7 @@ constexpr const char* kP3 = "http://site/dir/p3.html";
 class VisitPageTest : public testing::Test {
   protected:
     void SetUp() override {
-        SyntaxChecker::ClearAdvisoriesForTesting();
+        SyntaxChecker::ResetAdvisories();
         LinkStatistics::ResetLinkStatistics();
     }
 

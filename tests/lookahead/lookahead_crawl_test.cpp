@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
 #include "crawl/live_services.h"
 #include "crawl_fakes.h"
@@ -48,7 +48,7 @@ class LookAheadCrawlTest : public testing::Test {
 
     Outcome CrawlOnce(bool lookAhead, const std::string& startURL, const std::string& baseURL,
                       int maximumDepth, const MidRunChange& change) {
-        SyntaxChecker::ClearAdvisoriesForTesting();
+        SyntaxChecker::ResetAdvisories();
         VisitControl::ClearExcludedExtensions();
         for (const char* ext : {".zip", ".exe", ".pdf"}) {
             VisitControl::AddExcludedExtension(ext);
@@ -251,7 +251,7 @@ TEST(LookAheadServing, OnceEverythingHasArrivedTheWalkNeverWaits) {
     site.ServePage("/s/index.html", index + "<a name=top></a>");
     site.ServeFile("/s/logo.png", "image/png", "PNG");
 
-    SyntaxChecker::ClearAdvisoriesForTesting();
+    SyntaxChecker::ResetAdvisories();
     VisitControl::ClearExcludedExtensions();
     LiveComponents live;
     ASSERT_NE(live.LookAheadOrNull(), nullptr);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
 #include "crawl/element_urls.h"
 #include "crawl_fakes.h"
@@ -279,7 +279,7 @@ TEST_P(PlanPageTest, PredictsTheWalk) {
     boxes[CheckControl::chkForms] = settings.forms;
     boxes[CheckControl::chkExternal] = settings.scope.followExternal;
     rig.frontEnd.maximumDepth = settings.maximumDepth;
-    SyntaxChecker::ClearAdvisoriesForTesting();
+    SyntaxChecker::ResetAdvisories();
     for (const std::string& entry : settings.scope.excludedExtensions) {
         VisitControl::AddExcludedExtension(entry);
     }
