@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "advisories/advisory_store_testing.h"
 #include "platform/ascii.h"
 #include "registry/report_record.h"
 
@@ -85,10 +84,6 @@ void WriteAdvisoryReport(std::ostream& file) {
 
 void ResetAdvisories() {
     Store().clear();
-}
-
-void ClearAdvisoriesForTesting() {
-    ResetAdvisories();
 }
 
 }  // namespace quill::SyntaxChecker

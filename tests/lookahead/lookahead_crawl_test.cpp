@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "advisories/advisory_store_testing.h"
+#include "advisories/syntax_checker.h"
 #include "crawl/crawl.h"
 #include "crawl/crawl_fakes.h"
 #include "live/live_services.h"
@@ -93,7 +93,7 @@ class LookAheadCrawl : public testing::TestWithParam<CrawlCase> {
 
     Outcome CrawlOnce(bool lookAhead) {
         const CrawlCase& test = GetParam();
-        SyntaxChecker::ClearAdvisoriesForTesting();
+        SyntaxChecker::ResetAdvisories();
         VisitControl::ClearExcludedExtensions();
         VisitControl::AddExcludedExtension(".zip");
         const std::size_t before[] = {site.Requests().size(), partner.Requests().size()};

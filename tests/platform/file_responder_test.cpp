@@ -15,8 +15,6 @@
 namespace quill::platform {
 namespace {
 
-const std::string kNotFound = "HTTP/1.0 404 Not Found\r\n\r\n";
-
 std::string OkHeader(std::size_t length, const std::string& contentType) {
     return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) +
            "\r\nContent-Type: " + contentType + "\r\n\r\n";
@@ -44,9 +42,7 @@ class FileResponderTest : public ::testing::Test {
     std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
     std::shared_ptr<Transfer> Fetch(const std::string& url, const std::string& method = "GET",
                                     std::size_t maxBodyBytes = 1000) {
-        TransferRequest request{url, method};
-        request.maxBodyBytes = maxBodyBytes;
-        auto transfer = engine_.Start(request);
+        auto transfer = engine_.Start(TransferRequest{url, method, false, 10, 60, maxBodyBytes});
         transfer->WaitFinished();
         return transfer;
     }
@@ -55,7 +51,7 @@ class FileResponderTest : public ::testing::Test {
     CurlTransferEngine engine_;
 };
 
-TEST_F(FileResponderTest, AnswersLikeAStaticServer) {
+TEST_F(FileResponderTest, AnswersLikeAStaticServerOnlyWhileFileAccessIsOn) {
     const struct {
         const char* path;
         const char* contentType;  // nullptr: not found
@@ -71,14 +67,12 @@ TEST_F(FileResponderTest, AnswersLikeAStaticServer) {
     for (const auto& c : cases) {
         const auto got = Fetch("file://" + Path(c.path));
         EXPECT_EQ(got->Error(), "") << c.path;
-        const std::string body = c.body;
-        EXPECT_EQ(got->Header(), c.contentType ? OkHeader(body.size(), c.contentType) : kNotFound)
+        EXPECT_EQ(got->Header(), c.contentType ? OkHeader(std::string(c.body).size(), c.contentType)
+                                               : "HTTP/1.0 404 Not Found\r\n\r\n")
             << c.path;
-        EXPECT_EQ(got->Body(), body) << c.path;
+        EXPECT_EQ(got->Body(), c.body) << c.path;
     }
-}
-
-TEST_F(FileResponderTest, HeadAndLimitsAndOnlyThisMachineWhileFileAccessIsOn) {
+    // HEAD, a body limit, and only this machine while file access is on.
     EXPECT_EQ(Fetch("file://localhost" + Path("logo.png"), "HEAD")->Header(),
               OkHeader(4, "image/png"));
     EXPECT_EQ(Fetch("file://" + Path("index.html"), "GET", 6)->Body(), "<html>");

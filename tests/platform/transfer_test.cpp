@@ -23,14 +23,12 @@ TEST(TransferTest, FirstFinishWinsAndMarksItsCompletion) {
     EXPECT_TRUE(CompletionOf(transfer)->Done()) << "at once for a finished transfer";
 }
 
-struct HeaderCase {
-    const char* block;
-    int status;
-    const char* retryAfter;
-};
-
 TEST(HeaderBlockTest, StatusCodeAndFields) {
-    const HeaderCase cases[] = {
+    const struct {
+        const char* block;
+        int status;
+        const char* retryAfter;
+    } cases[] = {
         {"HTTP/1.1 200 OK\r\n\r\n", 200, ""},
         {"HTTP/2 429\r\nretry-after:  7 \r\nRetry-After: 9\r\n\r\n", 429, "9"},
         {"HTTP/1.1 2000 Odd\r\n", 0, ""},
@@ -38,7 +36,7 @@ TEST(HeaderBlockTest, StatusCodeAndFields) {
         {"Retry-After: 3\r\n", 0, ""},
         {"", 0, ""},
     };
-    for (const HeaderCase& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(StatusCodeOf(c.block), c.status) << c.block;
         EXPECT_EQ(HeaderField(c.block, "Retry-After"), c.retryAfter) << c.block;
     }

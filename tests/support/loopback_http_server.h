@@ -1,12 +1,12 @@
 // A small HTTP/1.1 server on 127.0.0.1 (ephemeral port) for every network test: tests tell it what
-// each path answers (pages, files, redirects, raw status lines, and misbehaviour such as silence or
-// a half-sent header), then point the code under test at Url(path) and read back what was asked.
+// each path answers (pages, files, redirects, raw bytes, silence, replies held until released),
+// then point the code under test at Url(path) and read back what was asked.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -19,161 +19,184 @@ namespace quill::test_support {
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpResponse {
-    // Sent verbatim, whatever it says ("HTTP/1.1 200 Ok", "HTTP/2 200", ...).
-    std::string statusLine = "HTTP/1.1 200 OK";
+    std::string statusLine = "HTTP/1.1 200 OK";  // sent verbatim
     HeaderList headers;
-    // Content-Length is added with the body's size unless `headers` has one. HEAD gets no body.
-    std::string body;
+    std::string body;  // Content-Length is added unless `headers` has one; HEAD gets no body
 };
 
 struct RecordedRequest {
-    int sequence = 0;    // 0, 1, 2... in the order the server read the requests
     int connection = 0;  // 0, 1, 2... in the order the connections were accepted
     std::string method;
-    std::string target;   // as sent: path and query
-    std::string version;  // "HTTP/1.1"
+    std::string target;  // path and query, as sent
     HeaderList headers;
 
-    // The value of the first header of that name (letter case ignored); "" when absent.
+    // The first header of that name (letter case ignored); "" when absent.
     std::string HeaderValue(const std::string& name) const;
 };
 
 class LoopbackHttpServer {
   public:
-    // Listens at once; throws std::runtime_error when it cannot.
+    // Listens at once; throws std::runtime_error when it cannot. The destructor is prompt even
+    // with hung connections: every socket is shut, every gate opened, every thread joined.
     LoopbackHttpServer();
-    // Prompt even with hung or half-answered connections: every socket is shut and every thread
-    // joined; gates and delays are cut short.
     ~LoopbackHttpServer();
-
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     int Port() const { return port_; }
-    // "http://127.0.0.1:<port>"
-    std::string Origin() const;
-    // Origin() + path; `path` begins with "/" and may hold a query.
-    std::string Url(const std::string& path) const;
+    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string Url(const std::string& path) const { return Origin() + path; }
 
-    // --- what paths answer; a later call for the same path replaces the earlier one ---
-    // Paths match the request target exactly, or else the target without its query.
-    // Every path not set up answers "HTTP/1.1 404 Not Found" with a small HTML body.
-    void Serve(const std::string& path, HttpResponse response);
-    // The given status line verbatim, with a short text/plain body.
-    void ServeStatusLine(const std::string& path, const std::string& statusLine);
-    // "HTTP/1.1 200 OK", Content-Type "text/html; charset=utf-8".
-    void ServePage(const std::string& path, const std::string& html);
+    // A path matches the target, or else the target without its query; a later call replaces an
+    // earlier one. Paths not set up answer "HTTP/1.1 404 Not Found".
+    void Serve(const std::string& path, HttpResponse response) {
+        SetRoute(path, path, Route{Route::Kind::Reply, {std::move(response)}});
+    }
+    void ServeStatusLine(const std::string& path, const std::string& statusLine) {
+        Serve(path, HttpResponse{statusLine, {{"Content-Type", "text/plain"}}, "status\n"});
+    }
     void ServeFile(const std::string& path, const std::string& contentType,
-                   const std::string& body);
-    // "HTTP/1.1 <code> <reason>" with a Location header (absolute or relative, as given).
+                   const std::string& body) {
+        Serve(path, HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, body});
+    }
+    void ServePage(const std::string& path, const std::string& html) {
+        ServeFile(path, "text/html; charset=utf-8", html);
+    }
     void ServeRedirect(const std::string& path, const std::string& location, int code = 301);
-    // ServePage for every path => html.
-    void ServeSite(const std::map<std::string, std::string>& pages);
-    // `bytes` are written exactly as given, then the connection is closed.
-    void ServeRaw(const std::string& path, const std::string& bytes);
-    // The request is read and never answered; the connection stays open until the client gives
-    // up or the server is destroyed.
-    void ServeNoReply(const std::string& path);
-    // Part of a header block ("HTTP/1.1 200 OK\r\nContent-Ty"), then the connection is closed.
-    void ServeClosedMidHeader(const std::string& path);
-    // The response goes out after `delay` (cut short when the server is destroyed).
-    void ServeDelayed(const std::string& path, HttpResponse response,
-                      std::chrono::milliseconds delay);
-    // The response goes out once Release(path) is called (at once when it was released before).
-    void ServeWhenReleased(const std::string& path, HttpResponse response);
+    // `bytes` exactly as given, then the connection is closed.
+    void ServeRaw(const std::string& path, const std::string& bytes) {
+        SetRoute(path, path, Route{Route::Kind::Raw, {}, bytes});
+    }
+    // The request is read and never answered.
+    void ServeNoReply(const std::string& path) {
+        SetRoute(path, path, Route{Route::Kind::NoReply});
+    }
+    // The response goes out once Release(path) is called (at once when released before).
+    void ServeWhenReleased(const std::string& path, HttpResponse response) {
+        SetRoute(path, path, Route{Route::Kind::Held, {std::move(response)}});
+    }
     // Requests with this method get `response`; others get what the path answers otherwise.
-    void ServeFor(const std::string& method, const std::string& path, HttpResponse response);
+    void ServeFor(const std::string& method, const std::string& path, HttpResponse response) {
+        SetRoute(method + " " + path, path, Route{Route::Kind::Reply, {std::move(response)}});
+    }
     // The first request gets the first response, the next the second...; the last one repeats.
-    void ServeInTurn(const std::string& path, std::vector<HttpResponse> responses);
-    // Status line, headers (Content-Length of both parts) and `firstPart` go out at once;
-    // `secondPart` waits until Release(path). Releasing before the request lets it through at once.
+    void ServeInTurn(const std::string& path, std::vector<HttpResponse> responses) {
+        SetRoute(path, path, Route{Route::Kind::Reply, std::move(responses)});
+    }
+    // Headers (Content-Length of both parts) and `firstPart` go out at once, `secondPart` once
+    // Release(path) is called.
     void ServeInTwoParts(const std::string& path, const std::string& contentType,
                          const std::string& firstPart, const std::string& secondPart);
-    void Release(const std::string& path);
-    // The path answers 404 again.
-    void Remove(const std::string& path);
+    void Release(const std::string& path) {
+        Locked([&] { released_.insert(path); });
+        changed_.notify_all();
+    }
 
-    // --- what was asked ---
-    std::vector<RecordedRequest> Requests() const;
-    int RequestCount() const;
-    // Requests whose target is exactly `target`.
-    int RequestCount(const std::string& target) const;
-    int RequestCount(const std::string& method, const std::string& target) const;
-    // Connections accepted so far, and those still open (not yet closed by either side).
-    int ConnectionCount() const;
-    int OpenConnectionCount() const;
-    // Block until that many requests (in all, or for one target) have been read; false when
+    std::vector<RecordedRequest> Requests() const {
+        return Locked([&] { return requests_; });
+    }
+    // Requests in all, for one target, or for one method and target.
+    int RequestCount() const { return RequestCount("", ""); }
+    int RequestCount(const std::string& target) const { return RequestCount("", target); }
+    int RequestCount(const std::string& method, const std::string& target) const {
+        return Locked([&] { return CountOf(method, target); });
+    }
+    int ConnectionCount() const {
+        return Locked([&] { return connections_; });
+    }
+    // Block until enough requests were read or few enough connections are open; false when
     // `timeout` passed first.
     bool WaitForRequests(int count,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        return WaitForRequest("", count, timeout);
+    }
     bool WaitForRequest(const std::string& target, int count = 1,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    // Blocks until no more than `count` connections are open; false when `timeout` passed first.
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        return WaitUntil(timeout, [&] { return CountOf("", target) >= count; });
+    }
     bool WaitForOpenConnectionsAtMost(
-        int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+        int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        return WaitUntil(timeout, [&] { return static_cast<int>(openFds_.size()) <= count; });
+    }
 
   private:
-    struct Route;
+    struct Route {
+        enum class Kind { Reply, Raw, NoReply, Held, TwoParts };
+        Route(Kind kind, std::vector<HttpResponse> responses = {}, std::string extra = "")
+            : kind(kind), responses(std::move(responses)), extra(std::move(extra)) {}
+        Kind kind;
+        std::vector<HttpResponse> responses;  // in turn when more than one
+        std::size_t taken = 0;                // requests answered so far
+        std::string extra;  // the bytes of a Raw route, the second part of a TwoParts one
+        std::string path;   // names the gate of a held or two-part route
+    };
 
     void AcceptLoop();
     void ServeConnection(int fd, int connectionId);
-    void SetRoute(const std::string& path, Route route);
-    // Takes the turn of a route that answers in turn.
+    void SetRoute(const std::string& key, const std::string& path, Route route);
     Route FindRoute(const std::string& method, const std::string& target);
-    bool WaitUntilStoppedOr(std::chrono::milliseconds delay);
     // False when the server stopped first.
-    bool WaitForGate(const std::string& path);
+    bool WaitForGate(const std::string& path) {
+        return WaitUntil(std::chrono::hours(24),
+                         [&] { return stopping_ || released_.count(path); }) &&
+               Locked([&] { return !stopping_; });
+    }
+    // The requests of that method and target (empty: any); call with the lock held.
+    int CountOf(const std::string& method, const std::string& target) const {
+        return static_cast<int>(std::count_if(requests_.begin(), requests_.end(), [&](auto& r) {
+            return (method.empty() || r.method == method) && (target.empty() || r.target == target);
+        }));
+    }
+    template <class F>
+    auto Locked(F f) const -> decltype(f()) {
+        std::lock_guard lock(mutex_);
+        return f();
+    }
+    template <class F>
+    bool WaitUntil(std::chrono::milliseconds timeout, F f) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, f);
+    }
 
     int listenFd_ = -1;
     int port_ = 0;
-
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
     // By path, or by "METHOD path" for a route of one method.
-    std::map<std::string, std::shared_ptr<const Route>> routes_;
-    // Requests answered so far by each route that answers in turn.
-    std::map<std::string, std::size_t> turnsTaken_;
-    // Paths whose second part may go; ServeInTwoParts closes the gate again.
+    std::map<std::string, Route> routes_;
     std::set<std::string> released_;
     std::vector<RecordedRequest> requests_;
     int connections_ = 0;
     std::vector<int> openFds_;
     std::vector<std::thread> connectionThreads_;
-
     std::thread acceptThread_;
 };
 
-// A loopback port that accepts connections and never answers, nor even reads: the kernel completes
-// each connection and the request waits for ever.
-class SilentPort {
+// A loopback port no server answers on: bound so no one else takes it.
+class ReservedPort {
   public:
-    SilentPort();
-    ~SilentPort();
-    SilentPort(const SilentPort&) = delete;
-    SilentPort& operator=(const SilentPort&) = delete;
+    std::string Url(const std::string& path = "/") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
-    std::string Url(const std::string& path = "/") const;
+  protected:
+    explicit ReservedPort(bool listen);
+    ~ReservedPort();
 
   private:
     int fd_ = -1;
     int port_ = 0;
 };
 
-// A loopback port where nothing listens: bound, so no one else takes it, but never listening, so
-// every connection to it is refused.
-class RefusingPort {
-  public:
-    RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
+// Accepts connections (the kernel completes them) and never reads nor answers.
+struct SilentPort : ReservedPort {
+    SilentPort() : ReservedPort(true) {}
+};
 
-    std::string Url(const std::string& path = "/") const;
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
+// Never listens, so every connection to it is refused.
+struct RefusingPort : ReservedPort {
+    RefusingPort() : ReservedPort(false) {}
 };
 
 }  // namespace quill::test_support

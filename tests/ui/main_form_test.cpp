@@ -1,5 +1,6 @@
-// The main window without the network: start-up, the depth and exclusion handlers, the result
-// lists (order, width, details, context menu), the keys, the status line and the browser pane.
+// The main window without the network: start-up, handlers, result lists, keys, the status line's
+// end texts and the browser pane; and crawls on the live components against a loopback site that
+// holds a page back: the status line during a run, Escape and Close while the page loads.
 #include "ui/main_form.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +16,14 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
+#include <QTimer>
 #include <stdexcept>
-#include <utility>
-#include <vector>
 
-#include "crawl/crawl.h"
+#include "live/live_services.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
+#include "support/loopback_http_server.h"
 #include "ui/browser_pane.h"
-#include "ui/result_list.h"
 #include "ui_test_support.h"
 
 namespace quill::ui {
@@ -33,23 +32,42 @@ namespace {
 using testing::Control;
 using testing::Entries;
 
+// A loaded main window on the parts a test gives; its message boxes and opened URLs collected.
+class WindowTest : public ::testing::Test {
+  protected:
+    void TearDown() override { form_.reset(); }  // before the parts it was built on
+    void Load(MainFormParts parts) {
+        form_ = std::make_unique<MainForm>(std::move(parts));
+        form_->SetMessageBox(
+            [this](QWidget*, const QString&, const QString& text) { messages_.append(text); });
+        form_->SetUrlOpener([this](const QUrl& url) { opened_.append(url.toString()); });
+        form_->Form_Load();
+    }
+    template <typename Widget = QWidget>
+    Widget* C(const char* name) {
+        return Control<Widget>(form_.get(), name);
+    }
+    QString Status() { return C<QLabel>("lblStatus")->text(); }
+
+    std::unique_ptr<MainForm> form_;
+    QStringList messages_, opened_;
+};
+
+// Everything a crawl needs without the network: a browser that shows empty pages (or fails, to
+// end a run on a failure), no page loader, a transfer control that answers nothing.
 struct EmptyPageBrowser final : platform::Browser {
     void SetSilent(bool) override {}
     void SetOffline(bool) override {}
     void Navigate(const std::string& url) override {
-        if (fails) {
-            throw std::runtime_error("the browser is gone");
-        }
-        location_ = url;
+        location = fails ? throw std::runtime_error("the browser is gone") : url;
     }
     int ReadyState() override { return kReadyStateComplete; }
-    std::string LocationURL() override { return location_; }
+    std::string LocationURL() override { return location; }
     std::shared_ptr<const platform::Document> GetDocument() override {
         return std::make_shared<platform::Document>();
     }
-
     bool fails = false;
-    std::string location_ = "about:blank";
+    std::string location = "about:blank";
 };
 
 struct NoPageLoader final : platform::PageLoader {
@@ -67,19 +85,6 @@ struct MidMonthClock final : platform::Clock {
     int UtcDayOfMonth() const override { return 15; }
 };
 
-// Everything a crawl needs without the network: a browser that shows empty pages (or fails, to
-// end a run on a failure), a transfer control that answers nothing.
-struct IdleCrawlComponents {
-    EmptyPageBrowser browser;
-    NoPageLoader pageLoader;
-    MidMonthClock clock;
-
-    CrawlServices Services(platform::Sleeper& sleeper, platform::EventPump& pump) {
-        return CrawlServices{
-            browser, std::make_shared<SilentTransferControl>(), pageLoader, clock, sleeper, pump};
-    }
-};
-
 QStringList ScopeExclusions() {
     QStringList entries;
     for (const std::string& extension : VisitControl::ExcludedExtensions()) {
@@ -88,47 +93,28 @@ QStringList ScopeExclusions() {
     return entries;
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public WindowTest {
   protected:
-    void SetUp() override { testing::StoreShowTips(QStringLiteral("0")); }
-    void TearDown() override {
-        form_.reset();
-        testing::RunDeferredDeletes();
+    void SetUp() override {
+        testing::StoreShowTips(QStringLiteral("0"));
+        LoadIdle();
+    }
+    void LoadIdle() {
+        auto services = [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
+            return CrawlServices{browser_, inet_, pageLoader_, clock_, sleeper, pump};
+        };
+        Load(MainFormParts{clock_, services, {}, QString(), SystemInfoLauncher{}});
     }
 
-    MainForm& LoadedForm() {
-        form_ = std::make_unique<MainForm>(
-            MainFormParts{components_.clock,
-                          [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
-                              return components_.Services(sleeper, pump);
-                          },
-                          {},
-                          QString(),
-                          SystemInfoLauncher{}});
-        form_->SetMessageBox(
-            [this](QWidget*, const QString&, const QString& text) { messages_.append(text); });
-        form_->SetUrlOpener([this](const QUrl& url) { opened_.append(url.toString()); });
-        form_->Form_Load();
-        return *form_;
-    }
-
-    template <typename Widget = QWidget>
-    Widget* C(const char* name) {
-        return Control<Widget>(form_.get(), name);
-    }
-    QLineEdit* Box(const char* name) { return C<QLineEdit>(name); }
-    QCheckBox* Check(const char* name) { return C<QCheckBox>(name); }
-    QString Status() { return C<QLabel>("lblStatus")->text(); }
-    void Click(const char* button) { QTest::mouseClick(C<QPushButton>(button), Qt::LeftButton); }
-
-    IdleCrawlComponents components_;
-    std::unique_ptr<MainForm> form_;
-    QStringList messages_, opened_;
+    EmptyPageBrowser browser_;
+    NoPageLoader pageLoader_;
+    std::shared_ptr<SilentTransferControl> inet_ = std::make_shared<SilentTransferControl>();
+    MidMonthClock clock_;
 };
 
 TEST_F(MainFormTest, StartUpOpensTheTipsCentredOnTheWindow) {
     testing::StoreShowTips(QString());
-    LoadedForm();
+    LoadIdle();
     ASSERT_NE(form_->tipWindow(), nullptr);
     const QPoint offset =
         form_->tipWindow()->frameGeometry().center() - form_->frameGeometry().center();
@@ -136,73 +122,60 @@ TEST_F(MainFormTest, StartUpOpensTheTipsCentredOnTheWindow) {
 }
 
 // The depth box after "Unlimited" is unticked: as the digits are deleted, the empty box reads 0
-// and the depth falls back to unlimited.
-TEST_F(MainFormTest, DepthBoxRunsTheHandlerChain) {
-    LoadedForm();
-    Check("chkMaxDepth")->click();
-    QLineEdit* box = Box("txtMaxDepth");
+// and the depth falls back to unlimited. The exclusion controls keep list and scope the same.
+TEST_F(MainFormTest, DepthAndExclusionHandlers) {
+    C<QCheckBox>("chkMaxDepth")->click();
+    QLineEdit* box = C<QLineEdit>("txtMaxDepth");
     box->end(false);
     QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(form_->MaximumDepth(), 1);
     QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(box->text(), "0");
-    EXPECT_TRUE(Check("chkMaxDepth")->isChecked());
+    EXPECT_TRUE(C<QCheckBox>("chkMaxDepth")->isChecked());
     EXPECT_FALSE(box->isEnabled());
-}
 
-TEST_F(MainFormTest, ExclusionControlsKeepListAndScopeTheSame) {
-    LoadedForm();
     const QStringList defaults = ScopeExclusions();
-    Box("txtExclExtn")->setText(" MP4");
-    QTest::keyClick(Box("txtExclExtn"), Qt::Key_Return);  // Enter presses Add
+    C<QLineEdit>("txtExclExtn")->setText(" MP4");
+    QTest::keyClick(C<QLineEdit>("txtExclExtn"), Qt::Key_Return);  // Enter presses Add
     EXPECT_EQ(ScopeExclusions(), defaults + QStringList{" MP4"});
-    Click("btnClearExclExtn");
-    EXPECT_FALSE(Check("chkUseDefExcl")->isChecked());
+    C<QPushButton>("btnClearExclExtn")->click();
+    EXPECT_FALSE(C<QCheckBox>("chkUseDefExcl")->isChecked());
     EXPECT_TRUE(ScopeExclusions().isEmpty());
-    Check("chkUseDefExcl")->click();
+    C<QCheckBox>("chkUseDefExcl")->click();
     EXPECT_EQ(ScopeExclusions(), defaults);
     EXPECT_EQ(Entries(C<QListWidget>("lstExclExtn")), defaults);
-}
-
-TEST_F(MainFormTest, ResultListsKeepTheCommandLineOrderAndScrollAsWideAsTheWidestEntry) {
-    LoadedForm();
-    const QString wide = "http://h/" + QString(400, 'w') + " <- http://h/" + QString(400, 'r');
-    for (const QString& entry : {QString("http://h/b"), wide, QString("http://h/A")}) {
-        form_->AddToList(ListControl::lstSkippedLinks, entry.toStdString());
-    }
-    ResultList* list = C<ResultList>("lstSkippedLinks");
-    EXPECT_EQ(Entries(list), (QStringList{"http://h/A", "http://h/b", wide}));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    list->doItemsLayout();
-    EXPECT_GE(list->horizontalScrollBar()->maximum() + list->viewport()->width(),
-              list->fontMetrics().horizontalAdvance(wide));
 }
 
 TEST_F(MainFormTest, EntryDetailsGiveUrlLoadTimeAndReferrersEachOnALine) {
     LinkStatistics::ResetLinkStatistics();
     LinkStatistics::AddBrokenLink("http://h/gone", 3, "http://h/index.html");
-    const QStringList lines = EntryDetails("http://h/gone");
-    ASSERT_GE(lines.size(), 3);
-    EXPECT_EQ(lines.first(), "http://h/gone");
-    EXPECT_TRUE(lines.contains("Load time: 3 s"));
-    EXPECT_EQ(lines.last(), "Referred to by http://h/index.html");
-    EXPECT_FALSE(lines.contains(QString())) << "no empty reason line";
+    EXPECT_EQ(EntryDetails("http://h/gone"), (QStringList{"http://h/gone", "Load time: 3 s",
+                                                          "Referred to by http://h/index.html"}));
 }
 
-TEST_F(MainFormTest, ContextMenuCopiesTheChosenRowsAndOpensOnlyWebUrls) {
-    LoadedForm();
-    for (const char* entry :
-         {"http://h/a <- http://h/p1", "http://h/b <- http://h/p2", "mailto:x@h <- http://h/p3"}) {
-        form_->AddToList(ListControl::lstBrokenLinks, entry);
+// A result list sorts as the command line does, scrolls as wide as its widest entry, and its
+// context menu copies the chosen rows and opens only web URLs.
+TEST_F(MainFormTest, ResultListSortsScrollsAndCopies) {
+    const QString wide = "http://h/" + QString(400, 'w') + " <- http://h/" + QString(400, 'r');
+    for (const QString& entry :
+         {QString("http://h/b <- http://h/p2"), wide, QString("mailto:x@h <- http://h/p3"),
+          QString("http://h/A <- http://h/p1")}) {
+        form_->AddToList(ListControl::lstBrokenLinks, entry.toStdString());
     }
     ResultList* list = C<ResultList>("lstBrokenLinks");
+    EXPECT_EQ(Entries(list), (QStringList{"http://h/A <- http://h/p1", "http://h/b <- http://h/p2",
+                                          wide, "mailto:x@h <- http://h/p3"}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    list->doItemsLayout();
+    EXPECT_GE(list->horizontalScrollBar()->maximum() + list->viewport()->width(),
+              list->fontMetrics().horizontalAdvance(wide));
     list->item(0)->setSelected(true);
     list->item(1)->setSelected(true);
-    const std::vector<std::pair<const char*, QString>> copies = {
-        {"actCopyUrl", "http://h/a\nhttp://h/b"},
+    const std::pair<const char*, QString> copies[] = {
+        {"actCopyUrl", "http://h/A\nhttp://h/b"},
         {"actCopyReferrer", "http://h/p1\nhttp://h/p2"},
-        {"actCopyLine", "http://h/a <- http://h/p1\nhttp://h/b <- http://h/p2"}};
+        {"actCopyLine", "http://h/A <- http://h/p1\nhttp://h/b <- http://h/p2"}};
     for (const auto& [action, text] : copies) {
         Control<QAction>(list, action)->trigger();
         EXPECT_EQ(QGuiApplication::clipboard()->text(), text) << action;
@@ -212,43 +185,40 @@ TEST_F(MainFormTest, ContextMenuCopiesTheChosenRowsAndOpensOnlyWebUrls) {
     const QPoint first = list->visualItemRect(list->item(0)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
-    EXPECT_EQ(opened_, (QStringList{"http://h/p2", "http://h/a"}));
-    list->setCurrentRow(2);
+    EXPECT_EQ(opened_, (QStringList{"http://h/p2", "http://h/A"}));
+    list->setCurrentRow(3);
     EXPECT_FALSE(Control<QAction>(list, "actOpenUrl")->isEnabled());
 }
 
 TEST_F(MainFormTest, EnterInAUrlBoxStartsARunWhoseEndTheStatusLineTells) {
-    LoadedForm();
-    QTest::keyClick(Box("txtStartURL"), Qt::Key_Return);
+    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Return);
     EXPECT_EQ(Status(), "") << "no run without a start URL";
-    Box("txtStartURL")->setText("http://127.0.0.1:9/none.html");
-    QTest::keyClick(Box("txtBaseURL"), Qt::Key_Return);
+    C<QLineEdit>("txtStartURL")->setText("http://127.0.0.1:9/none.html");
+    QTest::keyClick(C<QLineEdit>("txtBaseURL"), Qt::Key_Return);
     EXPECT_EQ(Entries(C<ResultList>("lstBrokenLinks")),
               QStringList{"http://127.0.0.1:9/none.html <- "});
     EXPECT_TRUE(
         testing::Matches("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$", Status()));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
-    components_.browser.fails = true;
-    QTest::keyClick(Box("txtStartURL"), Qt::Key_Enter);
+    browser_.fails = true;
+    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
     EXPECT_TRUE(testing::Matches("^Failed: .*the browser is gone.*1 broken\\)$", Status()));
     EXPECT_EQ(messages_.size(), 1);
 }
 
 TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
-    LoadedForm();
     QTemporaryDir dir;
     QFile(dir.filePath("index.html")).open(QIODevice::WriteOnly);
-    Box("txtStartURL")->setText(dir.path());
-    Click("btnStartStop");
-    EXPECT_EQ(Box("txtStartURL")->text(),
+    C<QLineEdit>("txtStartURL")->setText(dir.path());
+    C<QPushButton>("btnStartStop")->click();
+    EXPECT_EQ(C<QLineEdit>("txtStartURL")->text(),
               QUrl::fromLocalFile(dir.filePath("index.html")).toString());
-    Box("txtStartURL")->setText("no/such/page.html");
-    Click("btnStartStop");
+    C<QLineEdit>("txtStartURL")->setText("no/such/page.html");
+    C<QPushButton>("btnStartStop")->click();
     EXPECT_TRUE(Status().contains("neither a URL")) << Status().toStdString();
 }
 
 TEST_F(MainFormTest, PaneShowsPagesWithACaptionAndDrawsNoImageItHasNot) {
-    LoadedForm();
     BrowserPane& pane = form_->browserPane();
     pane.LoadCompleted("http://h/page.html",
                        "<title>Hives</title><p>Hello<img src=\"http://127.0.0.1:9/i.png\"></p>");
@@ -258,8 +228,82 @@ TEST_F(MainFormTest, PaneShowsPagesWithACaptionAndDrawsNoImageItHasNot) {
         pane.document()->resource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/i.png"));
     EXPECT_EQ(image.value<QImage>().pixelColor(0, 0).alpha(), 0) << "transparent, not broken";
     pane.LoadCompleted("about:blank", "");
-    EXPECT_TRUE(pane.toPlainText().isEmpty());
     EXPECT_EQ(C<QLabel>("lblShownPage")->text(), "");
+}
+
+class WindowCrawlTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        testing::StoreShowTips(QStringLiteral("0"));
+        Load(MainFormParts{
+            live_.Clock(),
+            [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
+                return live_.Services(sleeper, pump);
+            },
+            [this](platform::BrowserObserver* observer) { live_.Browser().SetObserver(observer); },
+            QString(), SystemInfoLauncher{}});
+    }
+    QString Url(const std::string& path) const { return QString::fromStdString(server_.Url(path)); }
+
+    // Starts on a site whose start page links to a page the server holds back, and to one after
+    // it; `action` runs once, from the window's event processing, when the slow page is asked for.
+    void WhenSlowPageAsked(std::function<void()> action) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, action] {
+            if (!acted_ && server_.RequestCount("GET", "/site/slow.html") > 0) {
+                acted_ = true;
+                action();
+            }
+        });
+        poll_.start(10);
+        server_.ServePage("/site/index.html",
+                          "<html><body><a href=\"a.html\">A</a> <a href=\"slow.html\">Slow</a> "
+                          "<a href=\"later.html\">Later</a></body></html>");
+        server_.ServePage("/site/a.html", "<html></html>");
+        server_.ServeInTwoParts("/site/slow.html", "text/html", "<html><body>", "</body></html>");
+        server_.ServePage("/site/later.html", "<html></html>");
+        C<QLineEdit>("txtStartURL")->setText(Url("/site/index.html"));
+        QTest::mouseClick(C<QPushButton>("btnStartStop"), Qt::LeftButton);
+    }
+
+    test_support::LoopbackHttpServer server_;
+    // These tests time Stop and Close by the walk's own page requests, which the look-ahead would
+    // send first; the look-ahead is tested on its own.
+    LiveComponents live_{LookAheadSettings{.enabled = false}};
+    QTimer poll_;
+    bool acted_ = false;
+};
+
+// Escape stops the run while a page loads; no link is taken after Stop.
+TEST_F(WindowCrawlTest, EscapeDuringAPageLoadStopsTheRun) {
+    QString midRun;
+    bool busy = false;
+    WhenSlowPageAsked([&] {
+        midRun = Status();
+        busy = C("busyIndicator")->isVisible();
+        QTest::keyClick(C("lstGoodLinks"), Qt::Key_Escape);
+    });
+    ASSERT_TRUE(acted_);
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(midRun, "2 pages walked, 1 URL met: " + Url("/site/a.html"));
+    EXPECT_EQ(server_.RequestCount("/site/later.html"), 0);
+    EXPECT_TRUE(
+        testing::Matches("^Stopped after [0-9]+ s: 2 successful, 0 skipped, 1 broken$", Status()));
+    EXPECT_FALSE(C("busyIndicator")->isVisible());
+}
+
+// Closing during a run hides the window at once; it closes once the run has unwound.
+TEST_F(WindowCrawlTest, ClosingTheWindowDuringARunHidesItAtOnceAndClosesAfterTheRun) {
+    bool closedAtOnce = true, visibleAfterClose = true;
+    WhenSlowPageAsked([&] {
+        closedAtOnce = form_->close();
+        visibleAfterClose = form_->isVisible();
+    });
+    ASSERT_TRUE(acted_);
+    EXPECT_FALSE(closedAtOnce);
+    EXPECT_FALSE(visibleAfterClose);
+    EXPECT_FALSE(form_->crawl().InRun());
+    EXPECT_EQ(server_.RequestCount("/site/later.html"), 0);
+    EXPECT_TRUE(messages_.isEmpty());
 }
 
 }  // namespace

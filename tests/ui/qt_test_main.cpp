@@ -13,14 +13,10 @@ int main(int argc, char** argv) {
     }
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir settingsDir;
-    if (!settingsDir.isValid()) {
-        return 1;
-    }
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillorbane"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return settingsDir.isValid() ? RUN_ALL_TESTS() : 1;
 }

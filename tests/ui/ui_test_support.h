@@ -23,13 +23,12 @@ namespace quill::ui::testing {
 
 // Stores the text as the "Show Tips at Startup" value; a null string removes it.
 inline void StoreShowTips(const QString& value) {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillorbane"),
-                       QStringLiteral("Quillorbane"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillorbane", "Quillorbane");
     const QString key = QStringLiteral("Options/Show Tips at Startup");
     value.isNull() ? settings.remove(key) : settings.setValue(key, value);
 }
 
-template <typename Widget>
+template <typename Widget = QWidget>
 Widget* Control(const QWidget* window, const char* name) {
     Widget* widget = window->findChild<Widget*>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << "no control " << name;
@@ -47,15 +46,9 @@ inline QStringList Entries(const QListWidget* list) {
 
 // Whether the text matches the regular expression; a failure shows the text.
 inline ::testing::AssertionResult Matches(const char* pattern, const QString& text) {
-    if (QRegularExpression(QString::fromLatin1(pattern)).match(text).hasMatch()) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << '"' << text.toStdString() << "\" !~ " << pattern;
-}
-
-// Runs the deletions that closed windows have asked for.
-inline void RunDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return QRegularExpression(QString::fromLatin1(pattern)).match(text).hasMatch()
+               ? ::testing::AssertionSuccess()
+               : ::testing::AssertionFailure() << '"' << text.toStdString() << "\" !~ " << pattern;
 }
 
 }  // namespace quill::ui::testing
