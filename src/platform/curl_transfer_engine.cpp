@@ -194,6 +194,9 @@ struct CurlTransferEngine::Job {
     bool stoppedOnPurpose = false;
     std::string userAgent;
     curl_slist* extraHeaders = nullptr;
+    // A request carrying the user's headers ends at a redirect instead of following it, so the
+    // headers never reach another host; its address is then the redirect's target.
+    bool endsAtRedirect = false;
 
     Job() = default;
     Job(const Job&) = delete;
@@ -378,8 +381,6 @@ void CurlTransferEngine::AddJob(const std::shared_ptr<Transfer>& transfer) {
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(std::max(0, request.maxRedirects)));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT, request.timeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT,
                      std::min(request.timeoutSeconds, kConnectTimeoutSeconds));
@@ -392,8 +393,11 @@ void CurlTransferEngine::AddJob(const std::shared_ptr<Transfer>& transfer) {
             }
         }
     }
+    job->endsAtRedirect = request.followRedirects && job->extraHeaders != nullptr;
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION,
+                     request.followRedirects && !job->endsAtRedirect ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(std::max(0, request.maxRedirects)));
     curl_easy_setopt(easy, CURLOPT_USERAGENT, job->userAgent.c_str());
-    // libcurl itself keeps Authorization and Cookie lines from other hosts a redirect leads to.
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, job->extraHeaders);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -508,6 +512,9 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     curl_easy_getinfo(job.easy, CURLINFO_RESPONSE_CODE, &status);
     char* effective = nullptr;
     curl_easy_getinfo(job.easy, CURLINFO_EFFECTIVE_URL, &effective);
+    if (job.endsAtRedirect && status >= 300 && status < 400) {
+        curl_easy_getinfo(job.easy, CURLINFO_REDIRECT_URL, &effective);  // where it would go
+    }
     const std::string effectiveUrl = effective != nullptr ? effective : transfer.Request().url;
     const bool informational = status >= 100 && status < 200;
     const unsigned origin = informational ? CURLH_1XX : CURLH_HEADER;
@@ -515,7 +522,8 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     const std::optional<long long> contentLength =
         ParseContentLength(HeaderValue(job.easy, "Content-Length", origin));
     // libcurl follows a 3xx answer exactly when it carries a non-empty Location.
-    const bool redirected = transfer.Request().followRedirects && status >= 300 && status < 400 &&
+    const bool redirected = transfer.Request().followRedirects && !job.endsAtRedirect &&
+                            status >= 300 && status < 400 &&
                             !HeaderValue(job.easy, "Location", origin).empty();
     const bool final = !informational && !redirected;
     transfer.EndHeaders(static_cast<int>(status), effectiveUrl, contentType, contentLength, final);
