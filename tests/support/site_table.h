@@ -1,7 +1,7 @@
 // Small web sites for two loopback servers and the disk, each with the report a crawl of it must
 // write: every verdict with its referrer, in order. Addresses are written with {A} and {B} for the
-// servers' origins and {F} for a directory's file: URL; a report's load times are written T. The crawl's tests run every site with the
-// look-ahead off, the look-ahead's tests with it on.
+// servers' origins and {F} for a directory's file: URL; a report's load times are written T. Every
+// site is crawled with the look-ahead off and on.
 #pragma once
 
 #include <string>
