@@ -61,16 +61,8 @@ void FakeFrontEnd::ShowRunFailure(const std::string& message) {
     log.push_back("failure " + message);
 }
 
-void FakeSleeper::Sleep(int milliseconds) {
-    ++sleeps;
-    events_.push_back("sleep " + std::to_string(milliseconds));
-    clock_.Advance(milliseconds);
-}
-
 void FakePump::PumpEvents() {
-    ++pumps;
-    events_.push_back("pump");
-    if (const auto action = actions_.find(pumps); action != actions_.end()) {
+    if (const auto action = actions_.find(++pumps_); action != actions_.end()) {
         const std::function<void()> run = action->second;  // may replace the actions
         run();
     }
@@ -78,20 +70,16 @@ void FakePump::PumpEvents() {
 
 void FakeBrowser::Navigate(const std::string& url) {
     navigations.push_back(url);
-    events_.push_back("navigate " + url);
     const auto found = pages.find(url);
-    const bool blank = url == "about:blank";
-    const BrowserPage page = found != pages.end() ? found->second
-                             : anyPageLoads && !blank
-                                 ? BrowserPage{url, DocumentBuilder(url).Build(), 0}
-                                 : BrowserPage{blank ? url : "about:neterror", nullptr, 0};
+    const BrowserPage page =
+        found != pages.end() ? found->second
+                             : BrowserPage{url == "about:blank" ? url : "about:neterror", nullptr};
     location_ = page.location.empty() ? url : page.location;
     document_ = page.document ? page.document : platform::Document::NotHtml(location_);
     incompletePolls_ = page.incompletePolls;
 }
 
 int FakeBrowser::ReadyState() {
-    events_.push_back("ready?");
     return incompletePolls_-- > 0 ? 1 : kReadyStateComplete;
 }
 
@@ -100,22 +88,14 @@ void FakeTransferControl::Execute(const std::string& url, const std::string& ope
         throw std::logic_error("probe with " + operation);
     }
     probes.push_back(url);
-    if (events != nullptr) {
-        events->push_back("probe " + url);
-    }
-    auto answer = answers.find(url);
-    if (answer == answers.end() && otherwise) {
-        answer = answers.emplace(url, *otherwise).first;
-    }
+    const auto answer = answers.find(url);
     header_.clear();
-    busyPolls_ = 0;
     if (answer != answers.end() && answer->second.failures != 0) {
         answer->second.failures -= answer->second.failures > 0 ? 1 : 0;
         throw std::runtime_error("transfer engine failed on " + url);
     }
     if (answer != answers.end()) {
         header_ = answer->second.header;
-        busyPolls_ = answer->second.busyPolls;
     }
 }
 
@@ -123,27 +103,22 @@ namespace {
 
 class FakePageLoad final : public platform::PageLoad {
   public:
-    explicit FakePageLoad(LoaderPage page) : page_(std::move(page)) {}
-    bool Complete() override { return page_.incompletePolls-- <= 0; }
+    explicit FakePageLoad(BrowserPage page) : page_(std::move(page)) {}
+    bool Complete() override { return true; }
     std::string LocationURL() override { return page_.location; }
     std::shared_ptr<const platform::Document> GetDocument() override { return page_.document; }
-    int DurationSeconds() override { return page_.durationSeconds; }
+    int DurationSeconds() override { return 0; }
 
   private:
-    LoaderPage page_;
+    BrowserPage page_;
 };
 
 }  // namespace
 
 std::shared_ptr<platform::PageLoad> FakePageLoader::Load(const std::string& url) {
-    loads.push_back(url);
-    if (events != nullptr) {
-        events->push_back("load " + url);
-    }
     const auto found = pages.find(url);
-    LoaderPage page = found != pages.end() ? found->second
-                      : anyPageLoads       ? LoaderPage{url, DocumentBuilder(url).Build(), 0, 0}
-                                           : LoaderPage{"about:neterror", nullptr, 0, 0};
+    BrowserPage page =
+        found != pages.end() ? found->second : BrowserPage{"about:neterror", nullptr};
     page.location = page.location.empty() ? url : page.location;
     page.document = page.document ? page.document : platform::Document::NotHtml(url);
     return std::make_shared<FakePageLoad>(std::move(page));
@@ -171,8 +146,8 @@ CrawlRig::CrawlRig()
 void CrawlRig::Page(const std::string& url, std::shared_ptr<const platform::Document> document,
                     int incompletePolls, const std::string& location) {
     browser.pages[url] = BrowserPage{location, document, incompletePolls};
-    inet->answers[url] = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
-    pageLoader.pages[url] = LoaderPage{location, document, 0, 0};
+    File(url);
+    pageLoader.pages[url] = BrowserPage{location, document};
 }
 
 void CrawlRig::Run(const std::string& startURL) {
