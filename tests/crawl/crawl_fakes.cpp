@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "crawl/report_file.h"
@@ -116,9 +115,9 @@ class FakePageLoad final : public platform::PageLoad {
 }  // namespace
 
 std::shared_ptr<platform::PageLoad> FakePageLoader::Load(const std::string& url) {
-    const auto found = pages.find(url);
+    const auto found = browser_.pages.find(url);
     BrowserPage page =
-        found != pages.end() ? found->second : BrowserPage{"about:neterror", nullptr};
+        found != browser_.pages.end() ? found->second : BrowserPage{"about:neterror"};
     page.location = page.location.empty() ? url : page.location;
     page.document = page.document ? page.document : platform::Document::NotHtml(url);
     return std::make_shared<FakePageLoad>(std::move(page));
@@ -147,17 +146,13 @@ void CrawlRig::Page(const std::string& url, std::shared_ptr<const platform::Docu
                     int incompletePolls, const std::string& location) {
     browser.pages[url] = BrowserPage{location, document, incompletePolls};
     File(url);
-    pageLoader.pages[url] = BrowserPage{location, document};
 }
 
 void CrawlRig::Run(const std::string& startURL) {
     const bool hasPath = std::count(startURL.begin(), startURL.end(), '/') > 2;
-    Run(startURL, hasPath ? startURL.substr(0, startURL.rfind('/') + 1) : startURL);
-}
-
-void CrawlRig::Run(const std::string& startURL, const std::string& baseURL) {
     frontEnd.texts[TextControl::txtStartURL] = startURL;
-    frontEnd.texts[TextControl::txtBaseURL] = baseURL;
+    frontEnd.texts[TextControl::txtBaseURL] =
+        hasPath ? startURL.substr(0, startURL.rfind('/') + 1) : startURL;
     crawl.btnStartStop_Click();
 }
 
@@ -203,10 +198,6 @@ std::vector<std::string> MaskedReport() {
         lines.push_back(line);
     }
     return lines;
-}
-
-void PollingSleeper::Sleep(int) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 }  // namespace quill::crawl_test

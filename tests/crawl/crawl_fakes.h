@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crawl/crawl.h"
@@ -78,7 +78,7 @@ class FakePump final : public platform::EventPump {
 
 struct BrowserPage {
     std::string location;  // "" = the URL navigated to
-    std::shared_ptr<const platform::Document> document;
+    std::shared_ptr<const platform::Document> document{};
     int incompletePolls = 0;  // ReadyState reads that say "loading" before "complete"
 };
 
@@ -119,10 +119,14 @@ class FakeTransferControl final : public platform::TransferControl {
     std::string header_;
 };
 
+// Loads the browser's pages at once.
 class FakePageLoader final : public platform::PageLoader {
   public:
+    explicit FakePageLoader(const FakeBrowser& browser) : browser_(browser) {}
     std::shared_ptr<platform::PageLoad> Load(const std::string& url) override;
-    std::map<std::string, BrowserPage> pages;  // unknown URLs fail: "about:neterror"
+
+  private:
+    const FakeBrowser& browser_;
 };
 
 // Builds a document by hand, element by element.
@@ -158,8 +162,8 @@ class CrawlRig {
   public:
     CrawlRig();
 
-    // A page the browser shows (under its own address unless location is given), that answers
-    // the probe with 200 OK and that the page loader can load.
+    // A page the browser and loader show (under its own address unless location is given), that
+    // answers the probe with 200 OK.
     void Page(const std::string& url, std::shared_ptr<const platform::Document> document,
               int incompletePolls = 0, const std::string& location = "");
     // A file that answers the probe with 200 OK; a URL that answers it with 404.
@@ -171,7 +175,6 @@ class CrawlRig {
     // Fills the start and base URL boxes as the window does (base = up to the last "/") and
     // clicks Start.
     void Run(const std::string& startURL);
-    void Run(const std::string& startURL, const std::string& baseURL);
 
     FakeFrontEnd frontEnd;
     FakeClock clock;
@@ -179,7 +182,7 @@ class CrawlRig {
     FakePump pump;
     FakeBrowser browser;
     std::shared_ptr<FakeTransferControl> inet = std::make_shared<FakeTransferControl>();
-    FakePageLoader pageLoader;
+    FakePageLoader pageLoader{browser};
     std::vector<bool> fileAccess;
     // The crawl's skip test; none when empty.
     std::function<bool(const std::string&)> skip;
@@ -199,7 +202,7 @@ std::vector<std::string> MaskedReport();
 // is one no loopback load reaches.
 class PollingSleeper final : public platform::Sleeper {
   public:
-    void Sleep(int milliseconds) override;
+    void Sleep(int) override { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 };
 
 }  // namespace quill::crawl_test
