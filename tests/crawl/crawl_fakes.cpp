@@ -135,8 +135,7 @@ DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
 
 CrawlRig::CrawlRig()
     : crawl(frontEnd,
-            CrawlServices{browser, inet, pageLoader, clock, sleeper, pump,
-                          [this](bool on) { fileAccess.push_back(on); }, nullptr,
+            CrawlServices{browser, inet, pageLoader, clock, sleeper, pump, [](bool) {}, nullptr,
                           std::make_shared<const std::function<bool(const std::string&)>>(
                               [this](const std::string& url) { return skip && skip(url); })}) {
     VisitControl::ClearExcludedExtensions();

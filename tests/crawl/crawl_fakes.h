@@ -183,7 +183,6 @@ class CrawlRig {
     FakeBrowser browser;
     std::shared_ptr<FakeTransferControl> inet = std::make_shared<FakeTransferControl>();
     FakePageLoader pageLoader{browser};
-    std::vector<bool> fileAccess;
     // The crawl's skip test; none when empty.
     std::function<bool(const std::string&)> skip;
     Crawl crawl;
