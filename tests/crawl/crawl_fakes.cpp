@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "crawl/report_file.h"
@@ -61,16 +60,8 @@ void FakeFrontEnd::ShowRunFailure(const std::string& message) {
     log.push_back("failure " + message);
 }
 
-void FakeSleeper::Sleep(int milliseconds) {
-    ++sleeps;
-    events_.push_back("sleep " + std::to_string(milliseconds));
-    clock_.Advance(milliseconds);
-}
-
 void FakePump::PumpEvents() {
-    ++pumps;
-    events_.push_back("pump");
-    if (const auto action = actions_.find(pumps); action != actions_.end()) {
+    if (const auto action = actions_.find(++pumps_); action != actions_.end()) {
         const std::function<void()> run = action->second;  // may replace the actions
         run();
     }
@@ -78,20 +69,16 @@ void FakePump::PumpEvents() {
 
 void FakeBrowser::Navigate(const std::string& url) {
     navigations.push_back(url);
-    events_.push_back("navigate " + url);
     const auto found = pages.find(url);
-    const bool blank = url == "about:blank";
-    const BrowserPage page = found != pages.end() ? found->second
-                             : anyPageLoads && !blank
-                                 ? BrowserPage{url, DocumentBuilder(url).Build(), 0}
-                                 : BrowserPage{blank ? url : "about:neterror", nullptr, 0};
+    const BrowserPage page =
+        found != pages.end() ? found->second
+                             : BrowserPage{url == "about:blank" ? url : "about:neterror", nullptr};
     location_ = page.location.empty() ? url : page.location;
     document_ = page.document ? page.document : platform::Document::NotHtml(location_);
     incompletePolls_ = page.incompletePolls;
 }
 
 int FakeBrowser::ReadyState() {
-    events_.push_back("ready?");
     return incompletePolls_-- > 0 ? 1 : kReadyStateComplete;
 }
 
@@ -100,22 +87,14 @@ void FakeTransferControl::Execute(const std::string& url, const std::string& ope
         throw std::logic_error("probe with " + operation);
     }
     probes.push_back(url);
-    if (events != nullptr) {
-        events->push_back("probe " + url);
-    }
-    auto answer = answers.find(url);
-    if (answer == answers.end() && otherwise) {
-        answer = answers.emplace(url, *otherwise).first;
-    }
+    const auto answer = answers.find(url);
     header_.clear();
-    busyPolls_ = 0;
     if (answer != answers.end() && answer->second.failures != 0) {
         answer->second.failures -= answer->second.failures > 0 ? 1 : 0;
         throw std::runtime_error("transfer engine failed on " + url);
     }
     if (answer != answers.end()) {
         header_ = answer->second.header;
-        busyPolls_ = answer->second.busyPolls;
     }
 }
 
@@ -123,27 +102,22 @@ namespace {
 
 class FakePageLoad final : public platform::PageLoad {
   public:
-    explicit FakePageLoad(LoaderPage page) : page_(std::move(page)) {}
-    bool Complete() override { return page_.incompletePolls-- <= 0; }
+    explicit FakePageLoad(BrowserPage page) : page_(std::move(page)) {}
+    bool Complete() override { return true; }
     std::string LocationURL() override { return page_.location; }
     std::shared_ptr<const platform::Document> GetDocument() override { return page_.document; }
-    int DurationSeconds() override { return page_.durationSeconds; }
+    int DurationSeconds() override { return 0; }
 
   private:
-    LoaderPage page_;
+    BrowserPage page_;
 };
 
 }  // namespace
 
 std::shared_ptr<platform::PageLoad> FakePageLoader::Load(const std::string& url) {
-    loads.push_back(url);
-    if (events != nullptr) {
-        events->push_back("load " + url);
-    }
-    const auto found = pages.find(url);
-    LoaderPage page = found != pages.end() ? found->second
-                      : anyPageLoads       ? LoaderPage{url, DocumentBuilder(url).Build(), 0, 0}
-                                           : LoaderPage{"about:neterror", nullptr, 0, 0};
+    const auto found = browser_.pages.find(url);
+    BrowserPage page =
+        found != browser_.pages.end() ? found->second : BrowserPage{"about:neterror"};
     page.location = page.location.empty() ? url : page.location;
     page.document = page.document ? page.document : platform::Document::NotHtml(url);
     return std::make_shared<FakePageLoad>(std::move(page));
@@ -161,8 +135,7 @@ DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
 
 CrawlRig::CrawlRig()
     : crawl(frontEnd,
-            CrawlServices{browser, inet, pageLoader, clock, sleeper, pump,
-                          [this](bool on) { fileAccess.push_back(on); }, nullptr,
+            CrawlServices{browser, inet, pageLoader, clock, sleeper, pump, [](bool) {}, nullptr,
                           std::make_shared<const std::function<bool(const std::string&)>>(
                               [this](const std::string& url) { return skip && skip(url); })}) {
     VisitControl::ClearExcludedExtensions();
@@ -171,18 +144,14 @@ CrawlRig::CrawlRig()
 void CrawlRig::Page(const std::string& url, std::shared_ptr<const platform::Document> document,
                     int incompletePolls, const std::string& location) {
     browser.pages[url] = BrowserPage{location, document, incompletePolls};
-    inet->answers[url] = ProbeAnswer{"HTTP/1.1 200 OK\r\n\r\n", 0, 0};
-    pageLoader.pages[url] = LoaderPage{location, document, 0, 0};
+    File(url);
 }
 
 void CrawlRig::Run(const std::string& startURL) {
     const bool hasPath = std::count(startURL.begin(), startURL.end(), '/') > 2;
-    Run(startURL, hasPath ? startURL.substr(0, startURL.rfind('/') + 1) : startURL);
-}
-
-void CrawlRig::Run(const std::string& startURL, const std::string& baseURL) {
     frontEnd.texts[TextControl::txtStartURL] = startURL;
-    frontEnd.texts[TextControl::txtBaseURL] = baseURL;
+    frontEnd.texts[TextControl::txtBaseURL] =
+        hasPath ? startURL.substr(0, startURL.rfind('/') + 1) : startURL;
     crawl.btnStartStop_Click();
 }
 
@@ -228,10 +197,6 @@ std::vector<std::string> MaskedReport() {
         lines.push_back(line);
     }
     return lines;
-}
-
-void PollingSleeper::Sleep(int) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 }  // namespace quill::crawl_test

@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crawl/crawl.h"
@@ -55,42 +55,35 @@ class FakeClock final : public platform::Clock {
     TimePoint now{};
 };
 
-// Shared record of waits, pumps and browser polls, to check the order of a wait loop.
-using EventLog = std::vector<std::string>;
-
 class FakeSleeper final : public platform::Sleeper {
   public:
-    FakeSleeper(FakeClock& clock, EventLog& events) : clock_(clock), events_(events) {}
-    void Sleep(int milliseconds) override;
+    explicit FakeSleeper(FakeClock& clock) : clock_(clock) {}
+    void Sleep(int milliseconds) override { ++sleeps, clock_.Advance(milliseconds); }
     int sleeps = 0;
 
   private:
     FakeClock& clock_;
-    EventLog& events_;
 };
 
 class FakePump final : public platform::EventPump {
   public:
-    explicit FakePump(EventLog& events) : events_(events) {}
     void PumpEvents() override;
     // Runs action at the pump with this number (1 = the first pump of the run).
     void At(int pumpNumber, std::function<void()> action) { actions_[pumpNumber] = action; }
-    int pumps = 0;
 
   private:
-    EventLog& events_;
+    int pumps_ = 0;
     std::map<int, std::function<void()>> actions_;
 };
 
 struct BrowserPage {
     std::string location;  // "" = the URL navigated to
-    std::shared_ptr<const platform::Document> document;
+    std::shared_ptr<const platform::Document> document{};
     int incompletePolls = 0;  // ReadyState reads that say "loading" before "complete"
 };
 
 class FakeBrowser final : public platform::Browser {
   public:
-    explicit FakeBrowser(EventLog& events) : events_(events) {}
     void SetSilent(bool) override {}
     void SetOffline(bool) override {}
     void Navigate(const std::string& url) override;
@@ -98,12 +91,10 @@ class FakeBrowser final : public platform::Browser {
     std::string LocationURL() override { return location_; }
     std::shared_ptr<const platform::Document> GetDocument() override { return document_; }
 
-    std::map<std::string, BrowserPage> pages;
-    bool anyPageLoads = false;  // other URLs: an empty page under their address, not an error
+    std::map<std::string, BrowserPage> pages;  // other URLs fail: "about:neterror"
     std::vector<std::string> navigations;
 
   private:
-    EventLog& events_;
     std::string location_ = "about:blank";
     std::shared_ptr<const platform::Document> document_ =
         platform::Document::NotHtml("about:blank");
@@ -112,40 +103,30 @@ class FakeBrowser final : public platform::Browser {
 
 struct ProbeAnswer {
     std::string header;
-    int busyPolls = 0;  // StillExecuting reads that say true first
-    int failures = 0;   // Execute throws this many times first; -1: always
+    int failures = 0;  // Execute throws this many times first; -1: always
 };
 
 class FakeTransferControl final : public platform::TransferControl {
   public:
     void Execute(const std::string& url, const std::string& operation) override;
-    bool StillExecuting() override { return busyPolls_ > 0 && busyPolls_-- > 0; }
+    bool StillExecuting() override { return false; }
     std::string GetHeader() override { return header_; }
 
-    std::map<std::string, ProbeAnswer> answers;  // unknown URLs get no response...
-    std::optional<ProbeAnswer> otherwise;        // ...unless this is set
+    std::map<std::string, ProbeAnswer> answers;  // unknown URLs get no response
     std::vector<std::string> probes;             // URLs in the order probed
-    EventLog* events = nullptr;                  // when set, also gets "probe url"
 
   private:
     std::string header_;
-    int busyPolls_ = 0;
 };
 
-struct LoaderPage {
-    std::string location;  // "" = the URL asked for
-    std::shared_ptr<const platform::Document> document;
-    int incompletePolls = 0;
-    int durationSeconds = 0;
-};
-
+// Loads the browser's pages at once.
 class FakePageLoader final : public platform::PageLoader {
   public:
+    explicit FakePageLoader(const FakeBrowser& browser) : browser_(browser) {}
     std::shared_ptr<platform::PageLoad> Load(const std::string& url) override;
-    std::map<std::string, LoaderPage> pages;  // unknown URLs fail: "about:neterror"...
-    bool anyPageLoads = false;                // ...unless set: then they give an empty page
-    std::vector<std::string> loads;
-    EventLog* events = nullptr;  // when set, also gets "load url"
+
+  private:
+    const FakeBrowser& browser_;
 };
 
 // Builds a document by hand, element by element.
@@ -157,20 +138,10 @@ class DocumentBuilder {
                            std::string alt = "x") {
         return Add(document_.images, {std::move(src), std::move(alt), std::move(outerHTML), {}});
     }
-    DocumentBuilder& Applet(std::string baseHref, std::optional<std::string> archive,
-                            std::string codeBase = "", std::string code = "") {
-        return Add(document_.applets,
-                   {std::move(baseHref), std::move(archive), std::move(codeBase), std::move(code)});
-    }
     DocumentBuilder& Script(std::string src) { return Add(document_.scripts, {std::move(src)}); }
-    DocumentBuilder& StyleSheet(std::string href) {
-        return Add(document_.styleSheets, {std::move(href)});
-    }
     // hash is taken from href; the markup carries an alt text unless given.
     DocumentBuilder& Link(std::string href, std::string outerHTML = "<a alt=x></a>",
                           std::string tagName = "A");
-    DocumentBuilder& Anchor(std::string name) { return Add(document_.anchors, {std::move(name)}); }
-    DocumentBuilder& Id(std::string id) { return (document_.ids.insert(std::move(id)), *this); }
     DocumentBuilder& Frame(std::string href) { return Add(document_.frames, {std::move(href)}); }
     DocumentBuilder& Form(std::string action) { return Add(document_.forms, {std::move(action)}); }
     std::shared_ptr<const platform::Document> Build() const {
@@ -191,30 +162,27 @@ class CrawlRig {
   public:
     CrawlRig();
 
-    // A page the browser shows (under its own address unless location is given), that answers
-    // the probe with 200 OK and that the page loader can load.
+    // A page the browser and loader show (under its own address unless location is given), that
+    // answers the probe with 200 OK.
     void Page(const std::string& url, std::shared_ptr<const platform::Document> document,
               int incompletePolls = 0, const std::string& location = "");
     // A file that answers the probe with 200 OK; a URL that answers it with 404.
-    void File(const std::string& url) { inet->answers[url] = {"HTTP/1.1 200 OK\r\n\r\n", 0, 0}; }
+    void File(const std::string& url) { inet->answers[url] = {"HTTP/1.1 200 OK\r\n\r\n"}; }
     void Missing(const std::string& url) {
-        inet->answers[url] = {"HTTP/1.1 404 Not Found\r\n\r\n", 0, 0};
+        inet->answers[url] = {"HTTP/1.1 404 Not Found\r\n\r\n"};
     }
 
     // Fills the start and base URL boxes as the window does (base = up to the last "/") and
     // clicks Start.
     void Run(const std::string& startURL);
-    void Run(const std::string& startURL, const std::string& baseURL);
 
-    EventLog events;
     FakeFrontEnd frontEnd;
     FakeClock clock;
-    FakeSleeper sleeper{clock, events};
-    FakePump pump{events};
-    FakeBrowser browser{events};
+    FakeSleeper sleeper{clock};
+    FakePump pump;
+    FakeBrowser browser;
     std::shared_ptr<FakeTransferControl> inet = std::make_shared<FakeTransferControl>();
-    FakePageLoader pageLoader;
-    std::vector<bool> fileAccess;
+    FakePageLoader pageLoader{browser};
     // The crawl's skip test; none when empty.
     std::function<bool(const std::string&)> skip;
     Crawl crawl;
@@ -233,7 +201,7 @@ std::vector<std::string> MaskedReport();
 // is one no loopback load reaches.
 class PollingSleeper final : public platform::Sleeper {
   public:
-    void Sleep(int milliseconds) override;
+    void Sleep(int) override { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 };
 
 }  // namespace quill::crawl_test

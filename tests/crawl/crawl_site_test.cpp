@@ -1,5 +1,7 @@
 // Crawls of small sites served by loopback servers or kept on disk, with the real transfer engine,
-// browser and probe: the report line by line, the three lists and their counts.
+// browser and probe, each with the look-ahead off and on: the report line by line, the three lists
+// and their counts. Changes and Stop during a run give the same run with the look-ahead as without,
+// and the look-ahead asks the servers for nothing more often than the walk alone.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <string>
@@ -15,6 +18,7 @@
 #include "crawl/crawl.h"
 #include "crawl_fakes.h"
 #include "live/live_services.h"
+#include "lookahead/look_ahead.h"
 #include "registry/link_statistics.h"
 #include "scope/visit_control.h"
 #include "support/loopback_http_server.h"
@@ -55,6 +59,12 @@ struct LiveCrawl {
         pthread_attr_destroy(&attributes);
     }
 
+    void WaitForTheLookAhead() {
+        if (live.LookAheadOrNull() != nullptr) {
+            live.LookAheadOrNull()->WaitUntilIdle();
+        }
+    }
+
     LiveComponents live;
     PollingSleeper sleeper;
     platform::NoEventPump pump;
@@ -76,9 +86,25 @@ std::filesystem::path TemporaryDirectory() {
     return pattern;
 }
 
-class CrawlSiteTest : public testing::TestWithParam<test_support::SiteCase> {
-  protected:
-    void TearDown() override { std::filesystem::remove_all(disk); }
+// Serves a site's files from the two servers and the disk.
+class SiteFixture {
+  public:
+    ~SiteFixture() { std::filesystem::remove_all(disk); }
+    void Serve(const std::vector<test_support::SiteFile>& files) {
+        for (const test_support::SiteFile& file : files) {
+            const std::string path = file.url.substr(3);
+            LoopbackHttpServer& server = file.url.rfind("{A}", 0) == 0 ? site : partner;
+            if (file.url.rfind("{F}", 0) == 0) {
+                std::ofstream(disk.string() + path) << WithPorts(file.body);
+            } else if (file.type == "redirect") {
+                server.ServeRedirect(path, WithPorts(file.body));
+            } else if (file.type.empty()) {
+                server.ServePage(path, WithPorts(file.body));
+            } else {
+                server.ServeFile(path, file.type, file.body);
+            }
+        }
+    }
     std::string WithPorts(const std::string& text) const {
         return Replaced(Replaced(Replaced(text, "{A}", site.Origin()), "{B}", partner.Origin()),
                         "{F}", "file://" + disk.string());
@@ -91,30 +117,24 @@ class CrawlSiteTest : public testing::TestWithParam<test_support::SiteCase> {
     LoopbackHttpServer site;
     LoopbackHttpServer partner;
     const std::filesystem::path disk = TemporaryDirectory();
-    LiveCrawl walk;
+};
+
+class CrawlSiteTest : public SiteFixture,
+                      public testing::TestWithParam<std::tuple<test_support::SiteCase, bool>> {
+  protected:
+    LiveCrawl walk{{.enabled = std::get<1>(GetParam())}};
 };
 
 TEST_P(CrawlSiteTest, WritesTheReportAndFillsTheLists) {
-    const test_support::SiteCase& c = GetParam();
-    for (const test_support::SiteFile& file : c.files) {
-        const std::string path = file.url.substr(3);
-        LoopbackHttpServer& server = file.url.rfind("{A}", 0) == 0 ? site : partner;
-        if (file.url.rfind("{F}", 0) == 0) {
-            std::ofstream(disk.string() + path) << WithPorts(file.body);
-        } else if (file.type == "redirect") {
-            server.ServeRedirect(path, WithPorts(file.body));
-        } else if (file.type.empty()) {
-            server.ServePage(path, WithPorts(file.body));
-        } else {
-            server.ServeFile(path, file.type, file.body);
-        }
-    }
+    const test_support::SiteCase& c = std::get<0>(GetParam());
+    Serve(c.files);
     walk.frontEnd.values[CheckControl::chkExternal] = c.external;
     for (const CheckControl box : c.unticked) {
         walk.frontEnd.values[box] = false;
     }
     walk.frontEnd.maximumDepth = c.maximumDepth;
     walk.Run(WithPorts(c.start));
+    walk.WaitForTheLookAhead();
     std::vector<std::string> report = MaskedReport();
     EXPECT_EQ(report.at(0), R"("link status","time to load","link href","referer")");
     report.erase(report.begin());
@@ -150,8 +170,83 @@ TEST_P(CrawlSiteTest, WritesTheReportAndFillsTheLists) {
     EXPECT_EQ(walk.frontEnd.captions[CaptionControl::btnStartStop], "Start");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sites, CrawlSiteTest, testing::ValuesIn(test_support::kSites),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sites, CrawlSiteTest,
+                         testing::Combine(testing::ValuesIn(test_support::kSites), testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "WithLookAhead" : "");
+                         });
+
+// A change the user makes during a run of the mixed site, when the walk adds an entry to a list.
+using MidRunChange = std::function<void(LiveCrawl&, const std::string& entry)>;
+
+class LookAheadRunTest : public SiteFixture, public testing::TestWithParam<MidRunChange> {
+  protected:
+    struct Outcome {
+        std::vector<std::string> log;
+        std::vector<std::string> report;
+        std::map<std::string, int> requests;  // by "METHOD target", both servers
+        LookAhead::Counts counts;
+    };
+
+    Outcome CrawlOnce(bool lookAhead) {
+        const std::size_t before[] = {site.Requests().size(), partner.Requests().size()};
+        LiveCrawl walk({.enabled = lookAhead});
+        if (GetParam()) {
+            walk.frontEnd.onAdd = [&](ListControl, const std::string& entry) {
+                GetParam()(walk, WithoutPorts(entry));
+            };
+        }
+        walk.Run(site.Url("/m/index.html"));
+        walk.WaitForTheLookAhead();
+        Outcome outcome{walk.frontEnd.log, MaskedReport(), {}, {}};
+        for (int i = 0; i < 2; ++i) {
+            const auto requests = (i == 0 ? site : partner).Requests();
+            for (std::size_t r = before[i]; r < requests.size(); ++r) {
+                ++outcome.requests[requests[r].method + " " + requests[r].target];
+            }
+        }
+        if (walk.live.LookAheadOrNull() != nullptr) {
+            outcome.counts = walk.live.LookAheadOrNull()->Statistics();
+        }
+        EXPECT_THAT(walk.frontEnd.failures, IsEmpty());
+        EXPECT_THAT(OpenPages(), IsEmpty());
+        return outcome;
+    }
+};
+
+TEST_P(LookAheadRunTest, GivesTheSameRunAsTheWalkAloneAndAsksNothingMoreOften) {
+    Serve(test_support::kMixedSite);
+    const Outcome alone = CrawlOnce(false);
+    const Outcome ahead = CrawlOnce(true);
+    EXPECT_EQ(ahead.log, alone.log);
+    EXPECT_EQ(ahead.report, alone.report);
+    // The comparison says something only if the look-ahead served the walk.
+    EXPECT_GT(ahead.counts.served + ahead.counts.joined, ahead.counts.walkRequests / 2);
+    for (const auto& [request, count] : ahead.requests) {
+        const auto found = alone.requests.find(request);
+        EXPECT_LE(count, found == alone.requests.end() ? 1 : found->second) << request;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, LookAheadRunTest,
+                         testing::Values(
+                             MidRunChange{},
+                             [](LiveCrawl& walk, const std::string& entry) {
+                                 if (entry == "{A}/m/logo.png") {
+                                     walk.frontEnd.maximumDepth = 1;
+                                 } else if (entry == "{A}/m/a.html") {
+                                     walk.frontEnd.maximumDepth = 0;
+                                     walk.frontEnd.values[CheckControl::chkImages] = false;
+                                     VisitControl::AddExcludedExtension("nav.html");
+                                     VisitControl::SetFollowExternal(false);
+                                 }
+                             },
+                             [](LiveCrawl& walk, const std::string& entry) {
+                                 if (entry == "{A}/m/nav.html") {
+                                     walk.crawl.btnStartStop_Click();
+                                 }
+                             }));
 
 // A chain of pages on disk, each linking to the next, walked from a thread whose own stack holds
 // a small part of the recursion: the walk's depth is bounded by memory, not by that stack.

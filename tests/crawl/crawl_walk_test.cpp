@@ -1,5 +1,5 @@
 // A crawl over fakes, for what a loopback site cannot show: the time-out box and the wait, Stop in
-// the middle of a load, failures inside a run, and when the disk may be read.
+// the middle of a load, failures inside a run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -123,14 +123,6 @@ TEST_F(CrawlWalkTest, FailureWithALinkIsTriedOnceMoreThenEndsTheRun) {
     EXPECT_EQ(rig.frontEnd.failures.size(), 1u);
     EXPECT_THAT(rig.frontEnd.lists[ListControl::lstBrokenLinks], IsEmpty());
     EXPECT_EQ(rig.crawl.State().brokenCount, 0);
-}
-
-TEST_F(CrawlWalkTest, FileAccessIsOnOnlyForARunFromAFile) {
-    for (const char* start : {"file:///srv/index.html", "FILE:///srv/index.html",
-                              "http://site/index.html", "http://site/file:x"}) {
-        rig.Run(start);
-    }
-    EXPECT_THAT(rig.fileAccess, ElementsAre(true, true, false, false));
 }
 
 }  // namespace
