@@ -1,9 +1,13 @@
-// The libcurl engine, the URL probe, the browser and image sizes against the loopback server:
-// header blocks, redirects, bodies kept, verdicts by status code, HEAD refused, time-outs, Stop,
-// the reason of every failure, and waits that end when the answer arrives.
+// The transfer engine and what runs over it: a transfer's end and raw header blocks, file: answers,
+// then against the loopback server header blocks, redirects, bodies kept, probe verdicts by status,
+// HEAD refused, time-outs, Stop, failure reasons, page loads and image sizes.
 // (Rate limits: url_checker_test.)
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -12,6 +16,7 @@
 #include <utility>
 
 #include "platform/curl_transfer_engine.h"
+#include "platform/file_responder.h"
 #include "platform/image_file_sizes.h"
 #include "platform/transfer_control.h"
 #include "platform/web_browser.h"
@@ -22,6 +27,112 @@ namespace quill::platform {
 namespace {
 
 using test_support::HttpResponse;
+
+const Transfer::TimePoint kStart{};
+
+TEST(TransferTest, FirstFinishWinsAndMarksItsCompletion) {
+    Transfer transfer(TransferRequest{"http://example.test/a"});
+    transfer.MarkStarted(kStart);
+    const auto done = CompletionOf(transfer);
+    EXPECT_FALSE(done->Done());
+    transfer.Finish(kStart + std::chrono::seconds(1), "cancelled");
+    transfer.Finish(kStart + std::chrono::seconds(5));
+    EXPECT_TRUE(done->Done());
+    EXPECT_EQ(transfer.Error(), "cancelled");
+    EXPECT_EQ(transfer.Duration(), std::chrono::seconds(1));
+    EXPECT_TRUE(CompletionOf(transfer)->Done()) << "at once for a finished transfer";
+}
+
+TEST(HeaderBlockTest, StatusCodeAndFields) {
+    const struct {
+        const char* block;
+        int status;
+        const char* retryAfter;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\n\r\n", 200, ""},
+        {"HTTP/2 429\r\nretry-after:  7 \r\nRetry-After: 9\r\n\r\n", 429, "9"},
+        {"HTTP/1.1 2000 Odd\r\n", 0, ""},
+        {"http/1.1 200 OK\r\n", 0, ""},
+        {"Retry-After: 3\r\n", 0, ""},
+        {"", 0, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StatusCodeOf(c.block), c.status) << c.block;
+        EXPECT_EQ(HeaderField(c.block, "Retry-After"), c.retryAfter) << c.block;
+    }
+    EXPECT_EQ(StatusText(404), "404 Not Found");
+    EXPECT_EQ(StatusText(299), "299");
+}
+
+std::string FileOkHeader(std::size_t length, const std::string& contentType) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) +
+           "\r\nContent-Type: " + contentType + "\r\n\r\n";
+}
+
+class FileResponderTest : public ::testing::Test {
+  protected:
+    FileResponderTest() {
+        char pattern[] = "/tmp/quill-files-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        for (const auto& [relative, content] : {std::pair{"index.html", "<html>home</html>"},
+                                                {"page.htm", "<html>page</html>"},
+                                                {"logo.png", "\x89PNG"},
+                                                {"docs/index.html", "<html>docs</html>"},
+                                                {"bare/readme.txt", "no index"},
+                                                {"two words.html", "<html>spaced</html>"}}) {
+            std::filesystem::create_directories(
+                std::filesystem::path(Path(relative)).parent_path());
+            std::ofstream(Path(relative), std::ios::binary) << content;
+        }
+        engine_.SetFileAccess(true);
+    }
+    ~FileResponderTest() override { std::filesystem::remove_all(root_); }
+
+    std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+    std::shared_ptr<Transfer> Fetch(const std::string& url, const std::string& method = "GET",
+                                    std::size_t maxBodyBytes = 1000) {
+        auto transfer = engine_.Start(TransferRequest{url, method, false, 10, 60, maxBodyBytes});
+        transfer->WaitFinished();
+        return transfer;
+    }
+
+    std::string root_;
+    CurlTransferEngine engine_;
+};
+
+TEST_F(FileResponderTest, AnswersLikeAStaticServerOnlyWhileFileAccessIsOn) {
+    const struct {
+        const char* path;
+        const char* contentType;  // nullptr: not found
+        const char* body;
+    } cases[] = {{"index.html", "text/html", "<html>home</html>"},
+                 {"logo.png", "image/png", "\x89PNG"},
+                 {"docs", "text/html", "<html>docs</html>"},
+                 {"two%20words.html", "text/html", "<html>spaced</html>"},
+                 {"page.htm?v=2#top", "text/html", "<html>page</html>"},
+                 {"gone.html", nullptr, ""},
+                 {"bare", nullptr, ""},
+                 {"page%00.htm", nullptr, ""}};
+    for (const auto& c : cases) {
+        const auto got = Fetch("file://" + Path(c.path));
+        EXPECT_EQ(got->Error(), "") << c.path;
+        EXPECT_EQ(got->Header(), c.contentType
+                                     ? FileOkHeader(std::string(c.body).size(), c.contentType)
+                                     : "HTTP/1.0 404 Not Found\r\n\r\n")
+            << c.path;
+        EXPECT_EQ(got->Body(), c.body) << c.path;
+    }
+    // HEAD, a body limit, and only this machine while file access is on.
+    EXPECT_EQ(Fetch("file://localhost" + Path("logo.png"), "HEAD")->Header(),
+              FileOkHeader(4, "image/png"));
+    EXPECT_EQ(Fetch("file://" + Path("index.html"), "GET", 6)->Body(), "<html>");
+    EXPECT_EQ(engine_.KnownContentLength("file://" + Path("index.html")), 17);
+    EXPECT_NE(Fetch("file://elsewhere" + Path("index.html"))->Error(), "");
+    engine_.SetFileAccess(false);
+    const auto off = Fetch("file://" + Path("index.html"));
+    EXPECT_NE(off->Error(), "");
+    EXPECT_EQ(off->Header(), "");
+}
 
 class NetworkTest : public ::testing::Test {
   protected:
