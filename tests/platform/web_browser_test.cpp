@@ -16,8 +16,7 @@ namespace quill::platform {
 namespace {
 
 // Every request is kept for the test to answer.
-class ScriptedEngine : public TransferEngine {
-  public:
+struct ScriptedEngine : TransferEngine {
     std::shared_ptr<Transfer> Start(TransferRequest request) override {
         auto transfer = std::make_shared<Transfer>(std::move(request));
         transfer->MarkStarted(std::chrono::steady_clock::now());
@@ -29,13 +28,11 @@ class ScriptedEngine : public TransferEngine {
     std::optional<long long> KnownContentLength(const std::string&) const override {
         return std::nullopt;
     }
-
     Transfer& Last() const { return *started.back(); }
     std::vector<std::shared_ptr<Transfer>> started;
 };
 
-class ManualClock : public Clock {
-  public:
+struct ManualClock : Clock {
     TimePoint Now() const override { return now; }
     int UtcDayOfMonth() const override { return 1; }
     TimePoint now{std::chrono::hours(1)};
@@ -102,18 +99,15 @@ TEST_F(WebBrowserTest, LoadGoesFromLoadingToInteractiveToComplete) {
     browser.Navigate("http://site.example/first.html");
     AnswerPage(engine.Last(), "http://site.example/first.html", "<title>First</title>");
     ASSERT_EQ(browser.ReadyState(), 4);
-
     browser.Navigate("http://site.example/second.html");
     EXPECT_EQ(browser.ReadyState(), 1);
     // The old page stays until the new one commits.
     EXPECT_EQ(browser.LocationURL(), "http://site.example/first.html");
     EXPECT_EQ(browser.GetDocument()->title, "First");
-
     Transfer& transfer = engine.Last();
     AnswerHeaders(transfer, 200, "http://site.example/second.html");
     EXPECT_EQ(browser.ReadyState(), 3);
     EXPECT_EQ(browser.LocationURL(), "http://site.example/second.html");
-
     AppendBody(transfer, "<title>Second</title><a href=one.html>1</a>");
     const auto partial = browser.GetDocument();
     EXPECT_EQ(partial->title, "Second");
@@ -193,7 +187,6 @@ TEST_F(WebBrowserTest, ObserverHearsCommitThenCompletionAndMayReadTheBrowser) {
     browser.LocationURL();
     EXPECT_EQ(observer.heard[1],
               "completed http://site.example/p.html 4 caf\xC3\xA9 <title>caf\xC3\xA9</title>");
-
     browser.Navigate("http://site.example/q.html");
     Finish(engine.Last(), "Couldn't connect to server");
     browser.ReadyState();

@@ -45,8 +45,8 @@ class LoopbackHttpServer {
     std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::string Url(const std::string& path) const { return Origin() + path; }
 
-    // A path matches the target, or else the target without its query; a later call replaces an
-    // earlier one. Paths not set up answer "HTTP/1.1 404 Not Found".
+    // A path matches the target or the target without its query; a later call replaces an earlier
+    // one. Paths not set up answer "HTTP/1.1 404 Not Found".
     void Serve(const std::string& path, HttpResponse response) {
         SetRoute(path, path, Route{Route::Kind::Reply, std::move(response)});
     }
@@ -118,11 +118,9 @@ class LoopbackHttpServer {
     void ServeConnection(int fd);
     void SetRoute(const std::string& key, const std::string& path, Route route);
     Route FindRoute(const std::string& method, const std::string& target);
-    // False when the server stopped first.
-    bool WaitForGate(const std::string& path) {
-        return WaitUntil(std::chrono::hours(24),
-                         [&] { return stopping_ || released_.count(path); }) &&
-               Locked([&] { return !stopping_; });
+    bool WaitForGate(const std::string& path) {  // false when the server stopped first
+        WaitUntil(std::chrono::hours(24), [&] { return stopping_ || released_.count(path); });
+        return Locked([&] { return !stopping_; });
     }
     // The requests of that method and target (empty: any); call with the lock held.
     int CountOf(const std::string& method, const std::string& target) const {
