@@ -1,10 +1,13 @@
 // The guard against pathologically deep markup: which start tags it counts, where it stops, and
-// that it changes nothing else.
+// that it changes nothing else; and the large stack deep documents are built on.
 #include "platform/html_nesting_limit.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
+
+#include "platform/large_stack.h"
 
 namespace quill::platform {
 namespace {
@@ -59,6 +62,29 @@ TEST(LimitHtmlNestingTest, TurnedTagsBecomeTextInPlace) {
 TEST(LimitHtmlNestingTest, DefaultsLeaveRealisticNestingAlone) {
     std::string html = Repeat("<table><tr><td><div><span>", 60) + "<a href=x>x</a>";
     EXPECT_EQ(LimitHtmlNesting(html), 0);
+}
+
+// Each level keeps a buffer live across the call, so the frames cannot be folded away.
+[[gnu::noinline]] int Descend(int levels) {
+    volatile char frame[256] = {};
+    frame[levels % 256] = 1;
+    return levels == 0 ? 0 : Descend(levels - 1) + frame[levels % 256];
+}
+
+TEST(LargeStack, RecursionFarPastAnOrdinaryStackReturns) {
+    int result = -1;
+    RunOnLargeStack([&] { result = Descend(200000); }, std::size_t{1} << 30);  // ~60 MB deep
+    EXPECT_EQ(result, 200000);
+}
+
+TEST(LargeStack, ExceptionComesOutAndNestedCallsRunInPlace) {
+    EXPECT_THROW(RunOnLargeStack([] { throw std::range_error("from below"); }), std::range_error);
+    int depth = 0;
+    RunOnLargeStack([&] {
+        RunOnLargeStack([&] { depth = Descend(1000) + 1; });
+        EXPECT_THROW(RunOnLargeStack([] { throw std::logic_error("inner"); }), std::logic_error);
+    });
+    EXPECT_EQ(depth, 1001);
 }
 
 }  // namespace

@@ -110,27 +110,20 @@ void LoopbackHttpServer::ServeInTwoParts(const std::string& path, const std::str
                                          const std::string& secondPart) {
     SetRoute(path, path,
              Route{Route::Kind::TwoParts,
-                   {HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, firstPart}},
+                   HttpResponse{"HTTP/1.1 200 OK", {{"Content-Type", contentType}}, firstPart},
                    secondPart});
 }
 
-// A copy holding one response: the turn of a route that answers in turn is taken.
 LoopbackHttpServer::Route LoopbackHttpServer::FindRoute(const std::string& method,
                                                         const std::string& target) {
     std::lock_guard lock(mutex_);
     const std::string path = target.substr(0, target.find('?'));
     for (const std::string& key : {method + " " + target, method + " " + path, target, path}) {
         if (const auto found = routes_.find(key); found != routes_.end()) {
-            Route& route = found->second;
-            Route copy = route;
-            for (auto& response : copy.responses) {  // the first one is sent
-                response = route.responses[std::min(route.taken, route.responses.size() - 1)];
-            }
-            route.taken++;
-            return copy;
+            return found->second;
         }
     }
-    return Route{Route::Kind::Reply, {{"HTTP/1.1 404 Not Found", {}, "Not Found"}}};
+    return Route{Route::Kind::Reply, {"HTTP/1.1 404 Not Found", {}, "Not Found"}};
 }
 
 void LoopbackHttpServer::AcceptLoop() {
@@ -147,13 +140,12 @@ void LoopbackHttpServer::AcceptLoop() {
             const int on = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
             openFds_.push_back(fd);
-            connectionThreads_.emplace_back(&LoopbackHttpServer::ServeConnection, this, fd,
-                                            connections_++);
+            connectionThreads_.emplace_back(&LoopbackHttpServer::ServeConnection, this, fd);
         }
     }
 }
 
-void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
+void LoopbackHttpServer::ServeConnection(int fd) {
     std::string buffer;
     // Reads more bytes into `buffer`; false at the peer's end, an error or shutdown.
     const auto readMore = [&] {
@@ -172,11 +164,7 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
             break;
         }
         buffer.erase(0, headEnd + 4);
-        {
-            std::lock_guard lock(mutex_);
-            request.connection = connectionId;
-            requests_.push_back(request);
-        }
+        Locked([&] { requests_.push_back(request); });
         changed_.notify_all();
 
         const Route route = FindRoute(request.method, request.target);
@@ -192,7 +180,7 @@ void LoopbackHttpServer::ServeConnection(int fd, int connectionId) {
         if (route.kind == Route::Kind::Held && !WaitForGate(route.path)) {
             break;
         }
-        const HttpResponse& response = route.responses.front();
+        const HttpResponse& response = route.response;
         const bool keepAlive = !EqualsNoCase(FindHeader(request.headers, "Connection"), "close") &&
                                response.statusLine.rfind("HTTP/1.0", 0) != 0 &&
                                !EqualsNoCase(FindHeader(response.headers, "Connection"), "close");

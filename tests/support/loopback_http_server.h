@@ -25,7 +25,6 @@ struct HttpResponse {
 };
 
 struct RecordedRequest {
-    int connection = 0;  // 0, 1, 2... in the order the connections were accepted
     std::string method;
     std::string target;  // path and query, as sent
     HeaderList headers;
@@ -43,14 +42,13 @@ class LoopbackHttpServer {
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    int Port() const { return port_; }
     std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::string Url(const std::string& path) const { return Origin() + path; }
 
-    // A path matches the target, or else the target without its query; a later call replaces an
-    // earlier one. Paths not set up answer "HTTP/1.1 404 Not Found".
+    // A path matches the target or the target without its query; a later call replaces an earlier
+    // one. Paths not set up answer "HTTP/1.1 404 Not Found".
     void Serve(const std::string& path, HttpResponse response) {
-        SetRoute(path, path, Route{Route::Kind::Reply, {std::move(response)}});
+        SetRoute(path, path, Route{Route::Kind::Reply, std::move(response)});
     }
     void ServeStatusLine(const std::string& path, const std::string& statusLine) {
         Serve(path, HttpResponse{statusLine, {{"Content-Type", "text/plain"}}, "status\n"});
@@ -73,15 +71,11 @@ class LoopbackHttpServer {
     }
     // The response goes out once Release(path) is called (at once when released before).
     void ServeWhenReleased(const std::string& path, HttpResponse response) {
-        SetRoute(path, path, Route{Route::Kind::Held, {std::move(response)}});
+        SetRoute(path, path, Route{Route::Kind::Held, std::move(response)});
     }
     // Requests with this method get `response`; others get what the path answers otherwise.
     void ServeFor(const std::string& method, const std::string& path, HttpResponse response) {
-        SetRoute(method + " " + path, path, Route{Route::Kind::Reply, {std::move(response)}});
-    }
-    // The first request gets the first response, the next the second...; the last one repeats.
-    void ServeInTurn(const std::string& path, std::vector<HttpResponse> responses) {
-        SetRoute(path, path, Route{Route::Kind::Reply, std::move(responses)});
+        SetRoute(method + " " + path, path, Route{Route::Kind::Reply, std::move(response)});
     }
     // Headers (Content-Length of both parts) and `firstPart` go out at once, `secondPart` once
     // Release(path) is called.
@@ -101,45 +95,32 @@ class LoopbackHttpServer {
     int RequestCount(const std::string& method, const std::string& target) const {
         return Locked([&] { return CountOf(method, target); });
     }
-    int ConnectionCount() const {
-        return Locked([&] { return connections_; });
+    // Block until enough requests were read or few enough connections are open; false after ten
+    // seconds.
+    bool WaitForRequest(const std::string& target, int count = 1) const {
+        return WaitUntil(std::chrono::seconds(10), [&] { return CountOf("", target) >= count; });
     }
-    // Block until enough requests were read or few enough connections are open; false when
-    // `timeout` passed first.
-    bool WaitForRequests(int count,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-        return WaitForRequest("", count, timeout);
-    }
-    bool WaitForRequest(const std::string& target, int count = 1,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-        return WaitUntil(timeout, [&] { return CountOf("", target) >= count; });
-    }
-    bool WaitForOpenConnectionsAtMost(
-        int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-        return WaitUntil(timeout, [&] { return static_cast<int>(openFds_.size()) <= count; });
+    bool WaitForOpenConnectionsAtMost(int count) const {
+        return WaitUntil(std::chrono::seconds(10),
+                         [&] { return static_cast<int>(openFds_.size()) <= count; });
     }
 
   private:
     struct Route {
         enum class Kind { Reply, Raw, NoReply, Held, TwoParts };
-        Route(Kind kind, std::vector<HttpResponse> responses = {}, std::string extra = "")
-            : kind(kind), responses(std::move(responses)), extra(std::move(extra)) {}
         Kind kind;
-        std::vector<HttpResponse> responses;  // in turn when more than one
-        std::size_t taken = 0;                // requests answered so far
-        std::string extra;  // the bytes of a Raw route, the second part of a TwoParts one
-        std::string path;   // names the gate of a held or two-part route
+        HttpResponse response = {};
+        std::string extra = {};  // the bytes of a Raw route, the second part of a TwoParts one
+        std::string path = {};   // names the gate of a held or two-part route
     };
 
     void AcceptLoop();
-    void ServeConnection(int fd, int connectionId);
+    void ServeConnection(int fd);
     void SetRoute(const std::string& key, const std::string& path, Route route);
     Route FindRoute(const std::string& method, const std::string& target);
-    // False when the server stopped first.
-    bool WaitForGate(const std::string& path) {
-        return WaitUntil(std::chrono::hours(24),
-                         [&] { return stopping_ || released_.count(path); }) &&
-               Locked([&] { return !stopping_; });
+    bool WaitForGate(const std::string& path) {  // false when the server stopped first
+        WaitUntil(std::chrono::hours(24), [&] { return stopping_ || released_.count(path); });
+        return Locked([&] { return !stopping_; });
     }
     // The requests of that method and target (empty: any); call with the lock held.
     int CountOf(const std::string& method, const std::string& target) const {
@@ -167,7 +148,6 @@ class LoopbackHttpServer {
     std::map<std::string, Route> routes_;
     std::set<std::string> released_;
     std::vector<RecordedRequest> requests_;
-    int connections_ = 0;
     std::vector<int> openFds_;
     std::vector<std::thread> connectionThreads_;
     std::thread acceptThread_;
