@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,56 +103,15 @@ TEST(HelpAndVersion, HelpWinsOverWhatFollowsAndNamesEveryOption) {
     EXPECT_EQ(ParseCommandLine({"--bogus", "--help"}).command, CliCommand::kUsageError);
     EXPECT_EQ(ParseCommandLine({kUrl, "--version"}).command, CliCommand::kVersion);
     const std::string help = UsageText();
-    for (const char* option : {"--base",
-                               "--timeout",
-                               "--max-depth",
-                               "--no-external",
-                               "--no-images",
-                               "--no-applets",
-                               "--no-scripts-styles",
-                               "--no-links",
-                               "--no-frames",
-                               "--no-forms",
-                               "--exclude",
-                               "--no-default-excludes",
-                               "--report",
-                               "--no-lookahead",
-                               "--connections-per-host",
-                               "--skip",
-                               "--user-agent",
-                               "--header",
-                               "--quiet",
-                               "--format",
-                               "--output",
-                               "--version",
-                               "file: URL",
-                               "Unlike --exclude",
-                               "SIGTERM"}) {
+    std::istringstream options(
+        "--base --timeout --max-depth --no-external --no-images --no-applets --no-scripts-styles "
+        "--no-links --no-frames --no-forms --exclude --no-default-excludes --report --no-lookahead "
+        "--connections-per-host --skip --user-agent --header --quiet --format --output --version "
+        "file: Unlike SIGTERM");
+    for (std::string option; options >> option;) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
-
-struct BaseCase {
-    const char* name;
-    std::string start;
-    std::string base;
-};
-
-class BaseFromStart : public testing::TestWithParam<BaseCase> {};
-
-TEST_P(BaseFromStart, AsTheWindowDerivesIt) {
-    EXPECT_EQ(VisitControl::BaseURLOf(GetParam().start), GetParam().base);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLine, BaseFromStart,
-    testing::Values(BaseCase{"PageInDirectory", "http://h/dir/page.htm", "http://h/dir/"},
-                    BaseCase{"Directory", "http://h/dir/", "http://h/dir/"},
-                    BaseCase{"PageAtRoot", "http://h/page.htm", "http://h/"},
-                    BaseCase{"TwoSlashesOnly", "http://h", "http://h"}, BaseCase{"Empty", "", ""},
-                    BaseCase{"SlashInQueryCounts", "http://h/p?a=b/c", "http://h/p?a=b/"},
-                    BaseCase{"FileUrl", "file:///srv/site/index.html", "file:///srv/site/"}),
-    [](const testing::TestParamInfo<BaseCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quill::cli

@@ -16,15 +16,13 @@ TEST(TerminalFrontEnd, EachCheckBoxFollowsItsOwnOption) {
         bool CliOptions::*option;
         CheckControl box;
     };
-    const Row rows[] = {
-        {&CliOptions::external, CheckControl::chkExternal},
-        {&CliOptions::images, CheckControl::chkImages},
-        {&CliOptions::applets, CheckControl::chkApplets},
-        {&CliOptions::scriptsAndStyles, CheckControl::chkJSStyle},
-        {&CliOptions::links, CheckControl::chkLinks},
-        {&CliOptions::frames, CheckControl::chkFrames},
-        {&CliOptions::forms, CheckControl::chkForms},
-    };
+    const Row rows[] = {{&CliOptions::external, CheckControl::chkExternal},
+                        {&CliOptions::images, CheckControl::chkImages},
+                        {&CliOptions::applets, CheckControl::chkApplets},
+                        {&CliOptions::scriptsAndStyles, CheckControl::chkJSStyle},
+                        {&CliOptions::links, CheckControl::chkLinks},
+                        {&CliOptions::frames, CheckControl::chkFrames},
+                        {&CliOptions::forms, CheckControl::chkForms}};
     std::ostringstream out;
     ProgressLine progress(out, false, 80);
     for (const Row& off : rows) {

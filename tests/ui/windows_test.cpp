@@ -31,7 +31,8 @@ TEST(BaseURLOf, KeepsTheStartUrlUpToItsLastSlashWhenItHasMoreThanTwo) {
                                                          {"http://h", "http://h"},
                                                          {"", ""},
                                                          {"http://h/p?x=a/b", "http://h/p?x=a/"},
-                                                         {"h/page", "h/page"}};
+                                                         {"h/page", "h/page"},
+                                                         {"file:///s/i.html", "file:///s/"}};
     for (const auto& [start, base] : cases) {
         EXPECT_EQ(BaseURLOf(QString::fromUtf8(start)).toStdString(), base) << start;
     }
