@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <ostream>

@@ -100,22 +100,20 @@ class TipWindowTest : public ::testing::Test {
     QPointer<frmTip> window_;
 };
 
-TEST_F(TipWindowTest, ShowsTipsFromTheFileEveryLineATipOrTheNotFoundText) {
+// Every line of the file is a tip; the setting decides whether loading keeps the window, and the
+// box writes it.
+TEST_F(TipWindowTest, ShowsTipsFromTheFileOrTheNotFoundTextAsTheSettingSays) {
     ASSERT_TRUE(Load(nullptr));
     EXPECT_TRUE(Shown().startsWith("That the QuillorbaneTips.txt file was not found? \n\n"));
+    testing::StoreShowTips("0");
+    EXPECT_FALSE(Load("tip\n"));
+    testing::StoreShowTips("sometimes");
     ASSERT_TRUE(Load("first\r\n\r\nthird\nPrüfe"));
     EXPECT_EQ(window_->Tips(), (QStringList{"first", "", "third", "Prüfe"}));
     for (int i = 0; i < 10; ++i) {
         EXPECT_TRUE(window_->Tips().contains(Shown()));
         QTest::mouseClick(Control<QPushButton>(window_, "cmdNextTip"), Qt::LeftButton);
     }
-}
-
-TEST_F(TipWindowTest, SettingDecidesWhetherLoadingKeepsTheWindowAndTheBoxWritesIt) {
-    testing::StoreShowTips("0");
-    EXPECT_FALSE(Load("tip\n"));
-    testing::StoreShowTips("sometimes");
-    ASSERT_TRUE(Load("tip\n"));
     auto* box = Control<QCheckBox>(window_, "chkLoadTipsAtStartup");
     EXPECT_TRUE(box->isChecked());
     box->click();
