@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,16 +55,15 @@ class CliProcess {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        const int flags = O_WRONLY | O_CREAT | O_TRUNC;
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), flags, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), flags, 0600);
-        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
+        pid_ = ::fork();
+        if (pid_ == 0) {  // only async-signal-safe calls until exec
+            const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            ::dup2(::open(out_.c_str(), flags, 0600), 1);
+            ::dup2(::open(err_.c_str(), flags, 0600), 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
         }
-        posix_spawn_file_actions_destroy(&actions);
     }
     ~CliProcess() {
         if (pid_ > 0) {

@@ -113,13 +113,19 @@ class MainFormTest : public WindowTest {
     MidMonthClock clock_;
 };
 
-TEST_F(MainFormTest, StartUpOpensTheTipsCentredOnTheWindow) {
+// Start-up opens the tips centred on the window; an entry's details give URL, load time and
+// referrers each on a line.
+TEST_F(MainFormTest, StartUpOpensTheTipsAndEntryDetailsTellAnEntry) {
     testing::StoreShowTips(QString());
     LoadIdle();
     ASSERT_NE(form_->tipWindow(), nullptr);
     const QPoint offset =
         form_->tipWindow()->frameGeometry().center() - form_->frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 10);
+    LinkStatistics::ResetLinkStatistics();
+    LinkStatistics::AddBrokenLink("http://h/gone", 3, "http://h/index.html");
+    EXPECT_EQ(EntryDetails("http://h/gone"), (QStringList{"http://h/gone", "Load time: 3 s",
+                                                          "Referred to by http://h/index.html"}));
 }
 
 // The depth box after "Unlimited" is unticked: as the digits are deleted, the empty box reads 0
@@ -146,13 +152,6 @@ TEST_F(MainFormTest, DepthAndExclusionHandlers) {
     C<QCheckBox>("chkUseDefExcl")->click();
     EXPECT_EQ(ScopeExclusions(), defaults);
     EXPECT_EQ(Entries(C<QListWidget>("lstExclExtn")), defaults);
-}
-
-TEST_F(MainFormTest, EntryDetailsGiveUrlLoadTimeAndReferrersEachOnALine) {
-    LinkStatistics::ResetLinkStatistics();
-    LinkStatistics::AddBrokenLink("http://h/gone", 3, "http://h/index.html");
-    EXPECT_EQ(EntryDetails("http://h/gone"), (QStringList{"http://h/gone", "Load time: 3 s",
-                                                          "Referred to by http://h/index.html"}));
 }
 
 // A result list sorts as the command line does, scrolls as wide as its widest entry, and its
@@ -243,8 +242,8 @@ class WindowCrawlTest : public WindowTest {
     }
     QString Url(const std::string& path) const { return QString::fromStdString(server_.Url(path)); }
 
-    // Starts on a site whose start page links to a page the server holds back, and to one after
-    // it; `action` runs once, from the window's event processing, when the slow page is asked for.
+    // Starts on a site whose start page links to a held-back page and one after it; `action`
+    // runs once, from the window's event processing, when the slow page is asked for.
     void WhenSlowPageAsked(std::function<void()> action) {
         QObject::connect(&poll_, &QTimer::timeout, [this, action] {
             if (!acted_ && server_.RequestCount("GET", "/site/slow.html") > 0) {
@@ -264,8 +263,7 @@ class WindowCrawlTest : public WindowTest {
     }
 
     test_support::LoopbackHttpServer server_;
-    // These tests time Stop and Close by the walk's own page requests, which the look-ahead would
-    // send first; the look-ahead is tested on its own.
+    // Stop and Close are timed by the walk's own requests, which the look-ahead would send first.
     LiveComponents live_{LookAheadSettings{.enabled = false}};
     QTimer poll_;
     bool acted_ = false;
