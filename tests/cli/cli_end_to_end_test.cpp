@@ -171,13 +171,17 @@ TEST_F(LoopbackSite, ListsCarryReasonsFurtherReferrersAndHowTheRunEnded) {
     }
 }
 
-TEST_F(LoopbackSite, HeadersGoToTheStartHostOnlyTheUserAgentEverywhere) {
+// Headers go to the start host only, the user agent everywhere. Control characters a page puts in
+// its URLs, which could forge list lines or drive the terminal, are printed escaped.
+TEST_F(LoopbackSite, HeadersAndUserAgentAndControlCharactersInUrls) {
     LoopbackHttpServer other;
     other.ServeFile("/pic.png", "image/png", "\x89PNG");
-    server_.ServePage("/site/mixed.html", "<img src=\"" + other.Url("/pic.png") + "\" alt>");
+    server_.ServePage("/site/mixed.html",
+                      "<img src=\"" + other.Url("/pic.png") +
+                          "\" alt><img src=\"http://a&#27;[2J&#13;b.invalid/\" alt>");
     const CliResult run =
         RunCli({"--header", "X-Token: s3cret", "--user-agent", "Probe/2", Url("/site/mixed.html")});
-    EXPECT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_EQ(run.status, 1) << run.err << run.out;
     for (const auto& [host, token] : {std::pair{&server_, "s3cret"}, std::pair{&other, ""}}) {
         ASSERT_GT(host->RequestCount(), 0);
         for (const auto& request : host->Requests()) {
@@ -185,12 +189,6 @@ TEST_F(LoopbackSite, HeadersGoToTheStartHostOnlyTheUserAgentEverywhere) {
             EXPECT_EQ(request.HeaderValue("User-Agent"), "Probe/2") << request.target;
         }
     }
-}
-
-// Control characters a page puts in its URLs could forge list lines or drive the terminal.
-TEST_F(LoopbackSite, ControlCharactersInUrlsArePrintedEscaped) {
-    server_.ServePage("/site/hostile.html", "<img src=\"http://a&#27;[2J&#13;b.invalid/\" alt>");
-    const CliResult run = RunCli({Url("/site/hostile.html")});
     EXPECT_NE(run.out.find("  http://a%1B[2J%0Db.invalid/ <- "), std::string::npos) << run.out;
     for (const char c : run.out) {
         EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
@@ -336,7 +334,6 @@ TEST_P(BadCommandLine, ExitsTwoWithOneClearLineBeforeAnyRequest) {
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(EndToEnd, BadCommandLine, testing::Values(
-    UsageCase{"NoArguments", {}, "missing START_URL"},
     UsageCase{"OtherScheme", {"ftp://example.test/"},
               "'ftp://example.test/': cannot crawl ftp: URLs, only http:, https: and file:"},
     UsageCase{"NoHost", {"http://"}, "'http://' is not a URL that can be crawled: No host part in the URL"},

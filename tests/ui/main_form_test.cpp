@@ -219,12 +219,10 @@ TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
 }
 
 TEST_F(MainFormTest, PaneShowsPagesWithACaption) {
-    BrowserPane& pane = form_->browserPane();
-    pane.LoadCompleted("http://h/page.html",
-                       "<title>Hives</title><p>Hello<img src=\"http://127.0.0.1:9/i.png\"></p>");
-    EXPECT_EQ(pane.toPlainText(), QString("Hello") + QChar(QChar::ObjectReplacementCharacter));
+    form_->browserPane().LoadCompleted("http://h/page.html", "<title>Hives</title><p>Hello</p>");
+    EXPECT_EQ(form_->browserPane().toPlainText(), "Hello");
     EXPECT_EQ(C<QLabel>("lblShownPage")->text(), "Shown below: Hives - http://h/page.html");
-    pane.LoadCompleted("about:blank", "");
+    form_->browserPane().LoadCompleted("about:blank", "");
     EXPECT_EQ(C<QLabel>("lblShownPage")->text(), "");
 }
 

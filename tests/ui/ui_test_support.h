@@ -9,12 +9,6 @@
 #include <QSettings>
 #include <QStringList>
 #include <QWidget>
-#include <ostream>
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quill::ui::testing {
 
