@@ -50,12 +50,14 @@ class WindowTest : public ::testing::Test {
     }
     QString Status() { return C<QLabel>("lblStatus")->text(); }
 
+    // Stop and Close are timed by the walk's own requests, which the look-ahead would send first.
+    LiveComponents live_{LookAheadSettings{.enabled = false}};
     std::unique_ptr<MainForm> form_;
     QStringList messages_, opened_;
 };
 
-// Everything a crawl needs without the network: a browser that shows empty pages (or fails, to
-// end a run on a failure), no page loader, a transfer control that answers nothing.
+// A crawl without the network: a browser that shows empty pages (or fails, to end a run on a
+// failure) and a transfer control that answers nothing.
 struct EmptyPageBrowser final : platform::Browser {
     void SetSilent(bool) override {}
     void SetOffline(bool) override {}
@@ -71,19 +73,10 @@ struct EmptyPageBrowser final : platform::Browser {
     std::string location = "about:blank";
 };
 
-struct NoPageLoader final : platform::PageLoader {
-    std::shared_ptr<platform::PageLoad> Load(const std::string&) override { return nullptr; }
-};
-
 struct SilentTransferControl final : platform::TransferControl {
     void Execute(const std::string&, const std::string&) override {}
     bool StillExecuting() override { return false; }
     std::string GetHeader() override { return ""; }
-};
-
-struct MidMonthClock final : platform::Clock {
-    TimePoint Now() const override { return TimePoint{}; }
-    int UtcDayOfMonth() const override { return 15; }
 };
 
 QStringList ScopeExclusions() {
@@ -102,15 +95,14 @@ class MainFormTest : public WindowTest {
     }
     void LoadIdle() {
         auto services = [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
-            return CrawlServices{browser_, inet_, pageLoader_, clock_, sleeper, pump};
+            const CrawlServices live = live_.Services(sleeper, pump);
+            return CrawlServices{browser_, inet_, live.pageLoader, live.clock, sleeper, pump};
         };
-        Load(MainFormParts{clock_, services, {}, QString(), SystemInfoLauncher{}});
+        Load(MainFormParts{live_.Clock(), services, {}, QString(), SystemInfoLauncher{}});
     }
 
     EmptyPageBrowser browser_;
-    NoPageLoader pageLoader_;
     std::shared_ptr<SilentTransferControl> inet_ = std::make_shared<SilentTransferControl>();
-    MidMonthClock clock_;
 };
 
 // Start-up opens the tips centred on the window; an entry's details give URL, load time and
@@ -200,13 +192,7 @@ TEST_F(MainFormTest, EnterInAUrlBoxStartsARunWhoseEndTheStatusLineTells) {
     EXPECT_TRUE(
         testing::Matches("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$", Status()));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
-    browser_.fails = true;
-    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
-    EXPECT_TRUE(testing::Matches("^Failed: .*the browser is gone.*1 broken\\)$", Status()));
-    EXPECT_EQ(messages_.size(), 1);
-}
-
-TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
+    // A path becomes its file: URL; text that names nothing is refused.
     QTemporaryDir dir;
     QFile(dir.filePath("index.html")).open(QIODevice::WriteOnly);
     C<QLineEdit>("txtStartURL")->setText(dir.path());
@@ -216,6 +202,11 @@ TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
     C<QLineEdit>("txtStartURL")->setText("no/such/page.html");
     C<QPushButton>("btnStartStop")->click();
     EXPECT_TRUE(Status().contains("neither a URL")) << Status().toStdString();
+    C<QLineEdit>("txtStartURL")->setText("http://127.0.0.1:9/none.html");
+    browser_.fails = true;
+    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
+    EXPECT_TRUE(testing::Matches("^Failed: .*the browser is gone.*1 broken\\)$", Status()));
+    EXPECT_EQ(messages_.size(), 1);
 }
 
 TEST_F(MainFormTest, PaneShowsPagesWithACaption) {
@@ -261,8 +252,6 @@ class WindowCrawlTest : public WindowTest {
     }
 
     test_support::LoopbackHttpServer server_;
-    // Stop and Close are timed by the walk's own requests, which the look-ahead would send first.
-    LiveComponents live_{LookAheadSettings{.enabled = false}};
     QTimer poll_;
     bool acted_ = false;
 };
