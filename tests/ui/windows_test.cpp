@@ -26,13 +26,12 @@ namespace {
 using testing::Control;
 
 TEST(BaseURLOf, KeepsTheStartUrlUpToItsLastSlashWhenItHasMoreThanTwo) {
-    const std::pair<const char*, const char*> cases[] = {{"http://h/dir/page.htm", "http://h/dir/"},
-                                                         {"http://h/dir/", "http://h/dir/"},
-                                                         {"http://h", "http://h"},
-                                                         {"", ""},
-                                                         {"http://h/p?x=a/b", "http://h/p?x=a/"},
-                                                         {"h/page", "h/page"},
-                                                         {"file:///s/i.html", "file:///s/"}};
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/dir/page.htm", "http://h/dir/"}, {"http://h/dir/", "http://h/dir/"},
+        {"http://h", "http://h"}, {"", ""}, {"http://h/p?x=a/b", "http://h/p?x=a/"},
+        {"h/page", "h/page"}, {"file:///s/i.html", "file:///s/"}};
+    // clang-format on
     for (const auto& [start, base] : cases) {
         EXPECT_EQ(BaseURLOf(QString::fromUtf8(start)).toStdString(), base) << start;
     }
