@@ -1,6 +1,5 @@
-// quillorbane-cli run as a child process against loopback sites: the output with reasons, further
-// referrers and how the run ended, the JSON document, --quiet, --skip, --header and --user-agent,
-// safe output, stop signals, bad start URLs and report files that cannot be written.
+// quillorbane-cli as a child process against loopback sites: its output, JSON, report, options,
+// stop signals, bad start URLs and report files that cannot be written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -29,7 +28,6 @@ std::string TempPath(const std::string& name) {
         .string();
 }
 
-// The whole file; "" when it cannot be read.
 std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();

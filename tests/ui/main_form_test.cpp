@@ -1,8 +1,8 @@
-// The main window without the network: start-up, handlers, result lists, keys, the status line's
-// end texts and the browser pane; and crawls on the live components against a loopback site that
-// holds a page back: the status line during a run, Escape and Close while the page loads.
+// The main window: start-up, handlers, result lists, keys, end texts and the pane without the
+// network; on a loopback site that holds a page back, the status line, Escape and Close mid-run.
 #include "ui/main_form.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -189,8 +189,9 @@ TEST_F(MainFormTest, EnterInAUrlBoxStartsARunWhoseEndTheStatusLineTells) {
     QTest::keyClick(C<QLineEdit>("txtBaseURL"), Qt::Key_Return);
     EXPECT_EQ(Entries(C<ResultList>("lstBrokenLinks")),
               QStringList{"http://127.0.0.1:9/none.html <- "});
-    EXPECT_TRUE(
-        testing::Matches("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$", Status()));
+    EXPECT_THAT(
+        Status().toStdString(),
+        ::testing::MatchesRegex("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$"));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
     // A path becomes its file: URL; text that names nothing is refused.
     QTemporaryDir dir;
@@ -205,7 +206,8 @@ TEST_F(MainFormTest, EnterInAUrlBoxStartsARunWhoseEndTheStatusLineTells) {
     C<QLineEdit>("txtStartURL")->setText("http://127.0.0.1:9/none.html");
     browser_.fails = true;
     QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
-    EXPECT_TRUE(testing::Matches("^Failed: .*the browser is gone.*1 broken\\)$", Status()));
+    EXPECT_THAT(Status().toStdString(),
+                ::testing::MatchesRegex("^Failed: .*the browser is gone.*1 broken\\)$"));
     EXPECT_EQ(messages_.size(), 1);
 }
 
@@ -269,8 +271,9 @@ TEST_F(WindowCrawlTest, EscapeDuringAPageLoadStopsTheRun) {
     EXPECT_TRUE(busy);
     EXPECT_EQ(midRun, "2 pages walked, 1 URL met: " + Url("/site/a.html"));
     EXPECT_EQ(server_.RequestCount("/site/later.html"), 0);
-    EXPECT_TRUE(
-        testing::Matches("^Stopped after [0-9]+ s: 2 successful, 0 skipped, 1 broken$", Status()));
+    EXPECT_THAT(
+        Status().toStdString(),
+        ::testing::MatchesRegex("^Stopped after [0-9]+ s: 2 successful, 0 skipped, 1 broken$"));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
 }
 

@@ -1,6 +1,5 @@
-// The smaller windows and the main window's text rules: the about window's captions and its
-// system-information launcher; the tip-of-the-day window (the tips file, the "Show Tips at Startup"
-// setting, room for the longest tip); base URL from start URL and the depth box's whole numbers.
+// The about and tip-of-the-day windows, and the main window's text rules: base URL from start URL
+// and the depth box's whole numbers.
 #include <gtest/gtest.h>
 
 #include <QApplication>
