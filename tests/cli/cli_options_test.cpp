@@ -86,7 +86,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsThatFail, testing::Values(
     [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 // clang-format on
 
-// The warning's text: the command line's end-to-end tests.
 TEST(ExcludeWarning, ForValuesThatDoNotLookLikeExtensions) {
     EXPECT_TRUE(
         ParseCommandLine({"--exclude", ".tar.gz", "--exclude", ".PDF", kUrl}).warnings.empty());

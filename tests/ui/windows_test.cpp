@@ -2,7 +2,6 @@
 // and the depth box's whole numbers.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -116,18 +115,6 @@ TEST_F(TipWindowTest, ShowsTipsFromTheFileOrTheNotFoundTextAsTheSettingSays) {
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_EQ(StoredShowTipsAtStartup(), "0");
-}
-
-TEST_F(TipWindowTest, TheLongestTipFitsAtALargeFont) {
-    QFont large = QApplication::font();
-    large.setPointSize(20);
-    QApplication::setFont(large);
-    ASSERT_TRUE(
-        Load((QString("A tip of many words. ").repeated(30) + "\nshort\n").toUtf8().constData()));
-    QApplication::setFont(QFont());
-    window_->show();
-    const QLabel* label = Control<QLabel>(window_, "lblTipText");
-    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
 }
 
 }  // namespace
