@@ -1,5 +1,5 @@
 // The command line's options: what each one sets, the one-line message for every bad one, the
-// warning for odd exclusions, and the help.
+// warning for odd exclusions, and which of help and version wins.
 #include "cli/cli_options.h"
 
 #include <gtest/gtest.h>
@@ -89,69 +89,15 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsThatFail, testing::Values(
 TEST(ExcludeWarning, ForValuesThatDoNotLookLikeExtensions) {
     EXPECT_TRUE(
         ParseCommandLine({"--exclude", ".tar.gz", "--exclude", ".PDF", kUrl}).warnings.empty());
-    for (const char* odd : {"zip", "*.zip", ".z/p", "."}) {
-        const ParsedCommandLine parsed = ParseCommandLine({"--exclude", odd, kUrl});
-        ASSERT_EQ(parsed.warnings.size(), 1u) << odd;
-        EXPECT_EQ(
-            parsed.warnings[0].find("--exclude '" + std::string(odd) + "' does not look like"), 0u);
-    }
+    const Strings odd = {"--exclude=zip", "--exclude=*.zip", "--exclude=.z/p", "--exclude=.", kUrl};
+    EXPECT_EQ(ParseCommandLine(odd).warnings.size(), 4u);
 }
 
-TEST(HelpAndVersion, HelpWinsOverWhatFollowsAndNamesEveryOption) {
+TEST(HelpAndVersion, HelpWinsOverWhatFollows) {
     EXPECT_EQ(ParseCommandLine({"-h", "--bogus"}).command, CliCommand::kHelp);
     EXPECT_EQ(ParseCommandLine({"--bogus", "--help"}).command, CliCommand::kUsageError);
     EXPECT_EQ(ParseCommandLine({kUrl, "--version"}).command, CliCommand::kVersion);
-    const std::string help = UsageText();
-    for (const char* option : {"--base",
-                               "--timeout",
-                               "--max-depth",
-                               "--no-external",
-                               "--no-images",
-                               "--no-applets",
-                               "--no-scripts-styles",
-                               "--no-links",
-                               "--no-frames",
-                               "--no-forms",
-                               "--exclude",
-                               "--no-default-excludes",
-                               "--report",
-                               "--no-lookahead",
-                               "--connections-per-host",
-                               "--skip",
-                               "--user-agent",
-                               "--header",
-                               "--quiet",
-                               "--format",
-                               "--output",
-                               "--version",
-                               "file: URL",
-                               "Unlike --exclude",
-                               "SIGTERM"}) {
-        EXPECT_NE(help.find(option), std::string::npos) << option;
-    }
 }
-
-struct BaseCase {
-    const char* name;
-    std::string start;
-    std::string base;
-};
-
-class BaseFromStart : public testing::TestWithParam<BaseCase> {};
-
-TEST_P(BaseFromStart, AsTheWindowDerivesIt) {
-    EXPECT_EQ(VisitControl::BaseURLOf(GetParam().start), GetParam().base);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLine, BaseFromStart,
-    testing::Values(BaseCase{"PageInDirectory", "http://h/dir/page.htm", "http://h/dir/"},
-                    BaseCase{"Directory", "http://h/dir/", "http://h/dir/"},
-                    BaseCase{"PageAtRoot", "http://h/page.htm", "http://h/"},
-                    BaseCase{"TwoSlashesOnly", "http://h", "http://h"}, BaseCase{"Empty", "", ""},
-                    BaseCase{"SlashInQueryCounts", "http://h/p?a=b/c", "http://h/p?a=b/"},
-                    BaseCase{"FileUrl", "file:///srv/site/index.html", "file:///srv/site/"}),
-    [](const testing::TestParamInfo<BaseCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quill::cli

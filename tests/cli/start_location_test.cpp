@@ -12,33 +12,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class StartLocationOnDisk : public testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quill-start-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    void Touch(const fs::path& path) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "<title>x</title>";
-    }
-
-    fs::path root_;
-};
-
-TEST(StartLocation, UrlsPassUnchanged) {
+TEST(StartLocation, UrlsPassUnchangedTextNamingNothingOnDiskIsAnError) {
     for (const std::string url : {"http://site/index.html", "file:///srv/site/", "about:blank",
-                                  "HTTP://Site/", "ftp://h/a.zip", "mailto:someone@x.example"}) {
-        const StartLocation start = ResolveStartLocation(url);
-        EXPECT_EQ(start.url, url);
-        EXPECT_EQ(start.error, "");
+                                  "HTTP://Site/", "svn+ssh://x", "mailto:someone@x.example"}) {
+        EXPECT_EQ(ResolveStartLocation(url).url, url);
+        EXPECT_EQ(ResolveStartLocation(url).error, "");
     }
-}
-
-TEST(StartLocation, TextWithoutSchemeNamingNothingOnDiskIsAnError) {
+    for (const char* text : {"site/index.html", ":x", "./a:b.html", "1http://x"}) {
+        EXPECT_FALSE(HasUrlScheme(text)) << text;
+    }
     const StartLocation start = ResolveStartLocation("no-such-page-here.html");
     EXPECT_EQ(start.url, "");
     EXPECT_EQ(start.error,
@@ -46,43 +28,28 @@ TEST(StartLocation, TextWithoutSchemeNamingNothingOnDiskIsAnError) {
               "existing file or directory");
 }
 
-TEST(StartLocation, SchemeTest) {
-    for (const char* text : {"http://x", "svn+ssh://x", "about:blank"}) {
-        EXPECT_TRUE(HasUrlScheme(text)) << text;
+// Relative paths are made absolute and tidy, characters outside URLs percent-encoded, and a
+// directory stands for its index.html, then index.htm, then itself.
+TEST(StartLocation, PathsBecomeFileUrls) {
+    std::string pattern = (fs::temp_directory_path() / "quill-start-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path root = pattern;
+    const std::string dir = "file://" + pattern;
+    fs::create_directories(root / "sub");
+    for (const char* name : {"sub/page.html", "a b#c%.html"}) {
+        std::ofstream(root / name) << "<title>x</title>";
     }
-    for (const char* text : {"site/index.html", ":x", "./a:b.html", "1http://x"}) {
-        EXPECT_FALSE(HasUrlScheme(text)) << text;
-    }
-}
-
-TEST_F(StartLocationOnDisk, AbsoluteFileBecomesFileUrl) {
-    Touch(root_ / "page.html");
-    EXPECT_EQ(ResolveStartLocation((root_ / "page.html").string()).url,
-              "file://" + (root_ / "page.html").string());
-}
-
-TEST_F(StartLocationOnDisk, RelativePathIsMadeAbsoluteAndTidy) {
-    Touch(root_ / "sub" / "page.html");
+    EXPECT_EQ(ResolveStartLocation(pattern + "/a b#c%.html").url, dir + "/a%20b%23c%25.html");
     const fs::path previous = fs::current_path();
-    fs::current_path(root_);
-    const StartLocation start = ResolveStartLocation("./sub/../sub/page.html");
+    fs::current_path(root);
+    EXPECT_EQ(ResolveStartLocation("./sub/../sub/page.html").url, dir + "/sub/page.html");
     fs::current_path(previous);
-    EXPECT_EQ(start.url, "file://" + (root_ / "sub" / "page.html").string());
-}
-
-TEST_F(StartLocationOnDisk, DirectoryStandsForItsIndexHtmlThenIndexHtmThenItself) {
-    const std::string dir = "file://" + root_.string();
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/");
-    Touch(root_ / "index.htm");
-    EXPECT_EQ(ResolveStartLocation(root_.string() + "/").url, dir + "/index.htm");
-    Touch(root_ / "index.html");
-    EXPECT_EQ(ResolveStartLocation(root_.string()).url, dir + "/index.html");
-}
-
-TEST_F(StartLocationOnDisk, CharactersOutsideUrlsArePercentEncoded) {
-    Touch(root_ / "a b#c%.html");
-    EXPECT_EQ(ResolveStartLocation((root_ / "a b#c%.html").string()).url,
-              "file://" + root_.string() + "/a%20b%23c%25.html");
+    EXPECT_EQ(ResolveStartLocation(pattern).url, dir + "/");
+    std::ofstream(root / "index.htm").close();
+    EXPECT_EQ(ResolveStartLocation(pattern + "/").url, dir + "/index.htm");
+    std::ofstream(root / "index.html").close();
+    EXPECT_EQ(ResolveStartLocation(pattern).url, dir + "/index.html");
+    fs::remove_all(root);
 }
 
 }  // namespace

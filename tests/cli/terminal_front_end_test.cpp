@@ -16,15 +16,13 @@ TEST(TerminalFrontEnd, EachCheckBoxFollowsItsOwnOption) {
         bool CliOptions::*option;
         CheckControl box;
     };
-    const Row rows[] = {
-        {&CliOptions::external, CheckControl::chkExternal},
-        {&CliOptions::images, CheckControl::chkImages},
-        {&CliOptions::applets, CheckControl::chkApplets},
-        {&CliOptions::scriptsAndStyles, CheckControl::chkJSStyle},
-        {&CliOptions::links, CheckControl::chkLinks},
-        {&CliOptions::frames, CheckControl::chkFrames},
-        {&CliOptions::forms, CheckControl::chkForms},
-    };
+    const Row rows[] = {{&CliOptions::external, CheckControl::chkExternal},
+                        {&CliOptions::images, CheckControl::chkImages},
+                        {&CliOptions::applets, CheckControl::chkApplets},
+                        {&CliOptions::scriptsAndStyles, CheckControl::chkJSStyle},
+                        {&CliOptions::links, CheckControl::chkLinks},
+                        {&CliOptions::frames, CheckControl::chkFrames},
+                        {&CliOptions::forms, CheckControl::chkForms}};
     std::ostringstream out;
     ProgressLine progress(out, false, 80);
     for (const Row& off : rows) {
@@ -62,16 +60,10 @@ TEST(ProgressLineOutput, RewritesInPlaceEscapedAnnouncesAboveAndClears) {
     frontEnd.SetCaption(CaptionControl::btnStartStop, "Stop");  // not part of the line
     progress.Announce("stopping");
     progress.Clear();
-    const std::string line = "depth 0 | 0 successful, 0 skipped, 1 broken | http://s/a%1B[2J";
-    EXPECT_EQ(out.str(),
-              "\rdepth 0 | 0 successful, 0 skipped, 0 broken | http://s/a%1B[2J\x1b[K"
-              "\r" +
-                  line +
-                  "\x1b[K"
-                  "\r\x1b[Kstopping\n\r" +
-                  line +
-                  "\x1b[K"
-                  "\r\x1b[K");
+    const std::string line =
+        "\rdepth 0 | 0 successful, 0 skipped, 1 broken | http://s/a%1B[2J\x1b[K";
+    EXPECT_EQ(out.str(), "\rdepth 0 | 0 successful, 0 skipped, 0 broken | http://s/a%1B[2J\x1b[K" +
+                             line + "\r\x1b[Kstopping\n" + line + "\r\x1b[K");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// The main window without the network: start-up, handlers, result lists, keys, the status line's
-// end texts and the browser pane; and crawls on the live components against a loopback site that
-// holds a page back: the status line during a run, Escape and Close while the page loads.
+// The main window: start-up, handlers, result lists, keys, end texts and the pane without the
+// network; on a loopback site that holds a page back, the status line, Escape and Close mid-run.
 #include "ui/main_form.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -35,6 +35,7 @@ using testing::Entries;
 // A loaded main window on the parts a test gives; its message boxes and opened URLs collected.
 class WindowTest : public ::testing::Test {
   protected:
+    void SetUp() override { testing::StoreShowTips(QStringLiteral("0")); }
     void TearDown() override { form_.reset(); }  // before the parts it was built on
     void Load(MainFormParts parts) {
         form_ = std::make_unique<MainForm>(std::move(parts));
@@ -49,12 +50,14 @@ class WindowTest : public ::testing::Test {
     }
     QString Status() { return C<QLabel>("lblStatus")->text(); }
 
+    // Stop and Close are timed by the walk's own requests, which the look-ahead would send first.
+    LiveComponents live_{LookAheadSettings{.enabled = false}};
     std::unique_ptr<MainForm> form_;
     QStringList messages_, opened_;
 };
 
-// Everything a crawl needs without the network: a browser that shows empty pages (or fails, to
-// end a run on a failure), no page loader, a transfer control that answers nothing.
+// A crawl without the network: a browser that shows empty pages (or fails, to end a run on a
+// failure) and a transfer control that answers nothing.
 struct EmptyPageBrowser final : platform::Browser {
     void SetSilent(bool) override {}
     void SetOffline(bool) override {}
@@ -70,19 +73,10 @@ struct EmptyPageBrowser final : platform::Browser {
     std::string location = "about:blank";
 };
 
-struct NoPageLoader final : platform::PageLoader {
-    std::shared_ptr<platform::PageLoad> Load(const std::string&) override { return nullptr; }
-};
-
 struct SilentTransferControl final : platform::TransferControl {
     void Execute(const std::string&, const std::string&) override {}
     bool StillExecuting() override { return false; }
     std::string GetHeader() override { return ""; }
-};
-
-struct MidMonthClock final : platform::Clock {
-    TimePoint Now() const override { return TimePoint{}; }
-    int UtcDayOfMonth() const override { return 15; }
 };
 
 QStringList ScopeExclusions() {
@@ -96,29 +90,34 @@ QStringList ScopeExclusions() {
 class MainFormTest : public WindowTest {
   protected:
     void SetUp() override {
-        testing::StoreShowTips(QStringLiteral("0"));
+        WindowTest::SetUp();
         LoadIdle();
     }
     void LoadIdle() {
         auto services = [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
-            return CrawlServices{browser_, inet_, pageLoader_, clock_, sleeper, pump};
+            const CrawlServices live = live_.Services(sleeper, pump);
+            return CrawlServices{browser_, inet_, live.pageLoader, live.clock, sleeper, pump};
         };
-        Load(MainFormParts{clock_, services, {}, QString(), SystemInfoLauncher{}});
+        Load(MainFormParts{live_.Clock(), services, {}, QString(), SystemInfoLauncher{}});
     }
 
     EmptyPageBrowser browser_;
-    NoPageLoader pageLoader_;
     std::shared_ptr<SilentTransferControl> inet_ = std::make_shared<SilentTransferControl>();
-    MidMonthClock clock_;
 };
 
-TEST_F(MainFormTest, StartUpOpensTheTipsCentredOnTheWindow) {
+// Start-up opens the tips centred on the window; an entry's details give URL, load time and
+// referrers each on a line.
+TEST_F(MainFormTest, StartUpOpensTheTipsAndEntryDetailsTellAnEntry) {
     testing::StoreShowTips(QString());
     LoadIdle();
     ASSERT_NE(form_->tipWindow(), nullptr);
     const QPoint offset =
         form_->tipWindow()->frameGeometry().center() - form_->frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 10);
+    LinkStatistics::ResetLinkStatistics();
+    LinkStatistics::AddBrokenLink("http://h/gone", 3, "http://h/index.html");
+    EXPECT_EQ(EntryDetails("http://h/gone"), (QStringList{"http://h/gone", "Load time: 3 s",
+                                                          "Referred to by http://h/index.html"}));
 }
 
 // The depth box after "Unlimited" is unticked: as the digits are deleted, the empty box reads 0
@@ -145,13 +144,6 @@ TEST_F(MainFormTest, DepthAndExclusionHandlers) {
     C<QCheckBox>("chkUseDefExcl")->click();
     EXPECT_EQ(ScopeExclusions(), defaults);
     EXPECT_EQ(Entries(C<QListWidget>("lstExclExtn")), defaults);
-}
-
-TEST_F(MainFormTest, EntryDetailsGiveUrlLoadTimeAndReferrersEachOnALine) {
-    LinkStatistics::ResetLinkStatistics();
-    LinkStatistics::AddBrokenLink("http://h/gone", 3, "http://h/index.html");
-    EXPECT_EQ(EntryDetails("http://h/gone"), (QStringList{"http://h/gone", "Load time: 3 s",
-                                                          "Referred to by http://h/index.html"}));
 }
 
 // A result list sorts as the command line does, scrolls as wide as its widest entry, and its
@@ -197,16 +189,11 @@ TEST_F(MainFormTest, EnterInAUrlBoxStartsARunWhoseEndTheStatusLineTells) {
     QTest::keyClick(C<QLineEdit>("txtBaseURL"), Qt::Key_Return);
     EXPECT_EQ(Entries(C<ResultList>("lstBrokenLinks")),
               QStringList{"http://127.0.0.1:9/none.html <- "});
-    EXPECT_TRUE(
-        testing::Matches("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$", Status()));
+    EXPECT_THAT(
+        Status().toStdString(),
+        ::testing::MatchesRegex("^Finished in [0-9]+ s: 0 successful, 0 skipped, 1 broken$"));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
-    browser_.fails = true;
-    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
-    EXPECT_TRUE(testing::Matches("^Failed: .*the browser is gone.*1 broken\\)$", Status()));
-    EXPECT_EQ(messages_.size(), 1);
-}
-
-TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
+    // A path becomes its file: URL; text that names nothing is refused.
     QTemporaryDir dir;
     QFile(dir.filePath("index.html")).open(QIODevice::WriteOnly);
     C<QLineEdit>("txtStartURL")->setText(dir.path());
@@ -216,25 +203,26 @@ TEST_F(MainFormTest, APathAsStartUrlBecomesItsFileUrl) {
     C<QLineEdit>("txtStartURL")->setText("no/such/page.html");
     C<QPushButton>("btnStartStop")->click();
     EXPECT_TRUE(Status().contains("neither a URL")) << Status().toStdString();
+    C<QLineEdit>("txtStartURL")->setText("http://127.0.0.1:9/none.html");
+    browser_.fails = true;
+    QTest::keyClick(C<QLineEdit>("txtStartURL"), Qt::Key_Enter);
+    EXPECT_THAT(Status().toStdString(),
+                ::testing::MatchesRegex("^Failed: .*the browser is gone.*1 broken\\)$"));
+    EXPECT_EQ(messages_.size(), 1);
 }
 
-TEST_F(MainFormTest, PaneShowsPagesWithACaptionAndDrawsNoImageItHasNot) {
-    BrowserPane& pane = form_->browserPane();
-    pane.LoadCompleted("http://h/page.html",
-                       "<title>Hives</title><p>Hello<img src=\"http://127.0.0.1:9/i.png\"></p>");
-    EXPECT_EQ(pane.toPlainText(), QString("Hello") + QChar(QChar::ObjectReplacementCharacter));
+TEST_F(MainFormTest, PaneShowsPagesWithACaption) {
+    form_->browserPane().LoadCompleted("http://h/page.html", "<title>Hives</title><p>Hello</p>");
+    EXPECT_EQ(form_->browserPane().toPlainText(), "Hello");
     EXPECT_EQ(C<QLabel>("lblShownPage")->text(), "Shown below: Hives - http://h/page.html");
-    const QVariant image =
-        pane.document()->resource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/i.png"));
-    EXPECT_EQ(image.value<QImage>().pixelColor(0, 0).alpha(), 0) << "transparent, not broken";
-    pane.LoadCompleted("about:blank", "");
+    form_->browserPane().LoadCompleted("about:blank", "");
     EXPECT_EQ(C<QLabel>("lblShownPage")->text(), "");
 }
 
 class WindowCrawlTest : public WindowTest {
   protected:
     void SetUp() override {
-        testing::StoreShowTips(QStringLiteral("0"));
+        WindowTest::SetUp();
         Load(MainFormParts{
             live_.Clock(),
             [this](platform::Sleeper& sleeper, platform::EventPump& pump) {
@@ -245,8 +233,8 @@ class WindowCrawlTest : public WindowTest {
     }
     QString Url(const std::string& path) const { return QString::fromStdString(server_.Url(path)); }
 
-    // Starts on a site whose start page links to a page the server holds back, and to one after
-    // it; `action` runs once, from the window's event processing, when the slow page is asked for.
+    // Starts on a site whose start page links to a held-back page and one after it; `action`
+    // runs once, from the window's event processing, when the slow page is asked for.
     void WhenSlowPageAsked(std::function<void()> action) {
         QObject::connect(&poll_, &QTimer::timeout, [this, action] {
             if (!acted_ && server_.RequestCount("GET", "/site/slow.html") > 0) {
@@ -266,9 +254,6 @@ class WindowCrawlTest : public WindowTest {
     }
 
     test_support::LoopbackHttpServer server_;
-    // These tests time Stop and Close by the walk's own page requests, which the look-ahead would
-    // send first; the look-ahead is tested on its own.
-    LiveComponents live_{LookAheadSettings{.enabled = false}};
     QTimer poll_;
     bool acted_ = false;
 };
@@ -286,8 +271,9 @@ TEST_F(WindowCrawlTest, EscapeDuringAPageLoadStopsTheRun) {
     EXPECT_TRUE(busy);
     EXPECT_EQ(midRun, "2 pages walked, 1 URL met: " + Url("/site/a.html"));
     EXPECT_EQ(server_.RequestCount("/site/later.html"), 0);
-    EXPECT_TRUE(
-        testing::Matches("^Stopped after [0-9]+ s: 2 successful, 0 skipped, 1 broken$", Status()));
+    EXPECT_THAT(
+        Status().toStdString(),
+        ::testing::MatchesRegex("^Stopped after [0-9]+ s: 2 successful, 0 skipped, 1 broken$"));
     EXPECT_FALSE(C("busyIndicator")->isVisible());
 }
 

@@ -1,23 +1,13 @@
 // Helpers shared by the window tests: the stored tips setting, finding a window's controls by name,
-// list entries and text patterns.
+// list entries.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QListWidget>
-#include <QRegularExpression>
 #include <QSettings>
-#include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <ostream>
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quill::ui::testing {
 
@@ -42,13 +32,6 @@ inline QStringList Entries(const QListWidget* list) {
         entries.append(list->item(i)->text());
     }
     return entries;
-}
-
-// Whether the text matches the regular expression; a failure shows the text.
-inline ::testing::AssertionResult Matches(const char* pattern, const QString& text) {
-    return QRegularExpression(QString::fromLatin1(pattern)).match(text).hasMatch()
-               ? ::testing::AssertionSuccess()
-               : ::testing::AssertionFailure() << '"' << text.toStdString() << "\" !~ " << pattern;
 }
 
 }  // namespace quill::ui::testing

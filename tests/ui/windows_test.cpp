@@ -1,9 +1,7 @@
-// The smaller windows and the main window's text rules: the about window's captions and its
-// system-information launcher; the tip-of-the-day window (the tips file, the "Show Tips at Startup"
-// setting, room for the longest tip); base URL from start URL and the depth box's whole numbers.
+// The about and tip-of-the-day windows, and the main window's text rules: base URL from start URL
+// and the depth box's whole numbers.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -26,12 +24,12 @@ namespace {
 using testing::Control;
 
 TEST(BaseURLOf, KeepsTheStartUrlUpToItsLastSlashWhenItHasMoreThanTwo) {
-    const std::pair<const char*, const char*> cases[] = {{"http://h/dir/page.htm", "http://h/dir/"},
-                                                         {"http://h/dir/", "http://h/dir/"},
-                                                         {"http://h", "http://h"},
-                                                         {"", ""},
-                                                         {"http://h/p?x=a/b", "http://h/p?x=a/"},
-                                                         {"h/page", "h/page"}};
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/dir/page.htm", "http://h/dir/"}, {"http://h/dir/", "http://h/dir/"},
+        {"http://h", "http://h"}, {"", ""}, {"http://h/p?x=a/b", "http://h/p?x=a/"},
+        {"h/page", "h/page"}, {"file:///s/i.html", "file:///s/"}};
+    // clang-format on
     for (const auto& [start, base] : cases) {
         EXPECT_EQ(BaseURLOf(QString::fromUtf8(start)).toStdString(), base) << start;
     }
@@ -99,38 +97,24 @@ class TipWindowTest : public ::testing::Test {
     QPointer<frmTip> window_;
 };
 
-TEST_F(TipWindowTest, ShowsTipsFromTheFileEveryLineATipOrTheNotFoundText) {
+// Every line of the file is a tip; the setting decides whether loading keeps the window, and the
+// box writes it.
+TEST_F(TipWindowTest, ShowsTipsFromTheFileOrTheNotFoundTextAsTheSettingSays) {
     ASSERT_TRUE(Load(nullptr));
     EXPECT_TRUE(Shown().startsWith("That the QuillorbaneTips.txt file was not found? \n\n"));
+    testing::StoreShowTips("0");
+    EXPECT_FALSE(Load("tip\n"));
+    testing::StoreShowTips("sometimes");
     ASSERT_TRUE(Load("first\r\n\r\nthird\nPrüfe"));
     EXPECT_EQ(window_->Tips(), (QStringList{"first", "", "third", "Prüfe"}));
     for (int i = 0; i < 10; ++i) {
         EXPECT_TRUE(window_->Tips().contains(Shown()));
         QTest::mouseClick(Control<QPushButton>(window_, "cmdNextTip"), Qt::LeftButton);
     }
-}
-
-TEST_F(TipWindowTest, SettingDecidesWhetherLoadingKeepsTheWindowAndTheBoxWritesIt) {
-    testing::StoreShowTips("0");
-    EXPECT_FALSE(Load("tip\n"));
-    testing::StoreShowTips("sometimes");
-    ASSERT_TRUE(Load("tip\n"));
     auto* box = Control<QCheckBox>(window_, "chkLoadTipsAtStartup");
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_EQ(StoredShowTipsAtStartup(), "0");
-}
-
-TEST_F(TipWindowTest, TheLongestTipFitsAtALargeFont) {
-    QFont large = QApplication::font();
-    large.setPointSize(20);
-    QApplication::setFont(large);
-    ASSERT_TRUE(
-        Load((QString("A tip of many words. ").repeated(30) + "\nshort\n").toUtf8().constData()));
-    QApplication::setFont(QFont());
-    window_->show();
-    const QLabel* label = Control<QLabel>(window_, "lblTipText");
-    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
 }
 
 }  // namespace
