@@ -165,14 +165,19 @@ TEST_F(LoopbackSite, ListsCarryReasonsFurtherReferrersAndHowTheRunEnded) {
     }
 }
 
-// Headers go to the start host only, the user agent everywhere. Control characters a page puts in
-// its URLs, which could forge list lines or drive the terminal, are printed escaped.
+// Headers go to the start host only, not even through a redirect; the user agent everywhere.
+// Control characters a page puts in its URLs, which could forge list lines or drive the terminal,
+// are printed escaped.
 TEST_F(LoopbackSite, HeadersAndUserAgentAndControlCharactersInUrls) {
     LoopbackHttpServer other;
     other.ServeFile("/pic.png", "image/png", "\x89PNG");
+    server_.ServePage("/site/away.html", "<html></html>");  // HEAD says 200; GET moves away
+    server_.ServeFor("GET", "/site/away.html",
+                     {"HTTP/1.1 302 Found", {{"Location", other.Url("/landing.html")}}, ""});
     server_.ServePage("/site/mixed.html",
                       "<img src=\"" + other.Url("/pic.png") +
-                          "\" alt><img src=\"http://a&#27;[2J&#13;b.invalid/\" alt>");
+                          "\" alt><img src=\"http://a&#27;[2J&#13;b.invalid/\" alt>"
+                          "<a href=away.html alt>a</a>");
     const CliResult run =
         RunCli({"--header", "X-Token: s3cret", "--user-agent", "Probe/2", Url("/site/mixed.html")});
     EXPECT_EQ(run.status, 1) << run.err << run.out;
