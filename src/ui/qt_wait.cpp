@@ -8,19 +8,8 @@
 namespace quill::ui {
 
 void QtSleeper::Sleep(int milliseconds) {
-    if (milliseconds <= 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return;
-    }
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(milliseconds);
-    // exec() returns at once when the application is quitting; the crawl then ends by its own
-    // time-outs, which a quitting application does not wait for anyway.
-    loop.exec(QEventLoop::AllEvents);
+    platform::Completion never;
+    SleepUntil(milliseconds, never);
 }
 
 void QtSleeper::SleepUntil(int milliseconds, platform::Completion& done) {
@@ -28,7 +17,7 @@ void QtSleeper::SleepUntil(int milliseconds, platform::Completion& done) {
         return;
     }
     if (milliseconds <= 0) {
-        Sleep(milliseconds);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
     QEventLoop loop;
@@ -43,6 +32,8 @@ void QtSleeper::SleepUntil(int milliseconds, platform::Completion& done) {
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     timer.start(milliseconds);
+    // exec() returns at once when the application is quitting; the crawl then ends by its own
+    // time-outs, which a quitting application does not wait for anyway.
     loop.exec(QEventLoop::AllEvents);
     done.SetListener(nullptr);
 }
