@@ -519,8 +519,9 @@ big_first=${big_sizes%% *}
 big_last=${big_sizes##* }
 if [ -n "$big_sizes" ] && [ "$big_first" != "$big_last" ] &&
     [ -s "$results/big-$big_first.time" ] && [ -s "$results/big-$big_last.time" ]; then
-    echo "time per page at $big_last pages / at $big_first pages: $(awk -v a="$(cut -d' ' -f1 "$results/big-$big_first.time")" \
-        -v b="$(cut -d' ' -f1 "$results/big-$big_last.time")" -v m="$big_first" -v n="$big_last" \
+    # GNU time puts "Command exited with non-zero status" above the figures when links are broken.
+    echo "time per page at $big_last pages / at $big_first pages: $(awk -v a="$(tail -n 1 "$results/big-$big_first.time" | cut -d' ' -f1)" \
+        -v b="$(tail -n 1 "$results/big-$big_last.time" | cut -d' ' -f1)" -v m="$big_first" -v n="$big_last" \
         'BEGIN { printf "%.2f", (b / n) / (a / m) }')"
 fi
 if [ -s "$results/small-lookahead.report" ] && [ -s "$results/small-sequential.report" ]; then
