@@ -60,11 +60,6 @@ int InterruptRequests::FirstSignal() {
     return firstSignal.load();
 }
 
-void InterruptRequests::Raise(int signal) {
-    NoteSignal(signal);
-    interruptCount.fetch_add(1);
-}
-
 bool InterruptRequests::Pending() const {
     return Count() > taken_;
 }

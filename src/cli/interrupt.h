@@ -20,12 +20,10 @@ class InterruptRequests {
     // Installs the handler for SIGINT, SIGTERM and SIGHUP. A second signal ends the process at
     // once with status 128 + its number.
     static void InstallHandler();
-    // Signals counted so far, by the handler or by Raise.
+    // Signals counted so far by the handler.
     static int Count();
     // The first signal counted; 0 before any.
     static int FirstSignal();
-    // Counts one request as the handler does (for tests).
-    static void Raise(int signal = SIGINT);
 
     // True while a request has come that no one has taken yet.
     bool Pending() const;
