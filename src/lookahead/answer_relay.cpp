@@ -54,9 +54,10 @@ void AnswerRelay::Finish(Relay& relay, const Transfer& answer) {
     relay.done = true;
 }
 
-void AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
+int AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
     std::vector<std::shared_ptr<Relay>> joined;
     joined.swap(fetch.joined);
+    int answered = 0;
     for (const std::shared_ptr<Relay>& relay : joined) {
         if (relay->done || relay->out->Finished()) {
             relay->done = true;
@@ -67,6 +68,7 @@ void AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
             relay->servedBy = fetch.transfer;
             Finish(*relay, *fetch.transfer);
             byOut_.erase(relay->out.get());
+            ++answered;
             continue;
         }
         relay->own = network.Start(relay->request);
@@ -78,6 +80,7 @@ void AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
             }
         });
     }
+    return answered;
 }
 
 bool AnswerRelay::TakePosted(const std::shared_ptr<Transfer>& transfer) {

@@ -47,7 +47,8 @@ class AnswerRelay {
     void Own();
 
     // The fetch has ended: each request joined to it ends with its answer, or sends its own.
-    void Resolve(Fetch& fetch, platform::TransferEngine& network);
+    // Returns how many it answered.
+    int Resolve(Fetch& fetch, platform::TransferEngine& network);
     // A posted transfer: a joined request's own answer (which then ends its stand-in) or a
     // stand-in the walk cancelled. False for anything else.
     bool TakePosted(const std::shared_ptr<platform::Transfer>& transfer);

@@ -51,6 +51,7 @@ void AnswerStore::MakeRoom(std::size_t arriving, const Priority& than) {
         if (!(than < worst->priority)) {
             return;
         }
+        worst->droppedForRoom = true;
         Release(*worst);
     }
 }

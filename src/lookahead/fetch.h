@@ -39,7 +39,7 @@ struct Fetch {
         kPending,   // wanted, waiting for a connection
         kInFlight,  // sent
         kFinished,  // answered; `transfer` holds the answer
-        kTaken,     // the walk asked before it was sent, and sent its own request
+        kTaken,     // never sent: the look-ahead stopped fetching, and the walk sends its own
         kReleased,  // answered and let go: handed to the walk, or its body dropped
     };
 
@@ -51,7 +51,9 @@ struct Fetch {
     bool queued = false;      // waiting in the fetch queue
     bool afterProbe = false;  // a pending page GET that waits for its probe's "200 OK"
     std::shared_ptr<platform::Transfer> transfer;
-    std::size_t bodyBytes = 0;  // held in the answer store
+    std::size_t bodyBytes = 0;    // held in the answer store
+    int served = 0;               // times its answer went to the walk
+    bool droppedForRoom = false;  // its body was let go to keep within the budget
     // Walk requests that joined the fetch while it was on its way.
     std::vector<std::shared_ptr<Relay>> joined;
 

@@ -39,6 +39,12 @@ void FetchQueue::Remove(Fetch& fetch) {
     --waiting_;
 }
 
+void FetchQueue::SendingNow(Fetch& fetch) {
+    Remove(fetch);
+    ++hosts_[fetch.host].inFlight;
+    ++inFlight_;
+}
+
 Fetch* FetchQueue::Next(TimePoint now, bool pagesFit) {
     budgetBlocked_ = false;
     holdBackBlocked_ = false;

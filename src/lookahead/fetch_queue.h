@@ -25,6 +25,9 @@ class FetchQueue {
     // Moves a fetch to a better place; a worse one is ignored.
     void Raise(Fetch& fetch, const Priority& priority);
     void Remove(Fetch& fetch);
+    // The fetch goes now, out of turn and beyond the limits: the walk needs it. It counts as in
+    // flight.
+    void SendingNow(Fetch& fetch);
 
     // Takes the next fetch that may go now, counted as in flight; null when none may. Pages wait
     // while `pagesFit` is false.

@@ -89,11 +89,8 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 ++counts_.served;
                 std::shared_ptr<Transfer> answer = fetch->transfer;
                 relay_.Served(answer);
-                // The walk probes and walks a URL once a run: the answer is its now. A page it
-                // also looks for fragments in may be asked for once more.
-                if (!fetch->forFragments) {
-                    store_.Release(*fetch);
-                }
+                ++fetch->served;
+                ReleaseWhenUsedUp(*fetch);
                 mailbox_->Poke();  // which may make room for bodies
                 return answer;
             }
@@ -101,11 +98,13 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 ++counts_.joined;
                 return relay_.Join(*fetch, std::move(request));
             }
-            if (fetch != nullptr && fetch->state == Fetch::State::kPending) {
-                // Needed now: the walk's own request goes ahead of the queue.
-                queue_.Remove(*fetch);
-                fetch->state = Fetch::State::kTaken;
-                idle_.notify_all();
+            if (fetch != nullptr && fetch->state == Fetch::State::kPending && fetching_) {
+                // Needed now: it goes ahead of the queue, and the walk joins it, so that what
+                // it answers is worked out here as for any other fetch.
+                queue_.SendingNow(*fetch);
+                Send(*fetch);
+                ++counts_.joined;
+                return relay_.Join(*fetch, std::move(request));
             }
             ++counts_.own;
             relay_.Own();
@@ -300,6 +299,17 @@ Fetch* LookAhead::Find(bool head, const std::string& url) {
     return store_.Find(head, url);
 }
 
+void LookAhead::Refetch(Fetch& page, bool afterProbe) {
+    if (!fetching_ || page.state != Fetch::State::kReleased) {
+        return;
+    }
+    page.state = Fetch::State::kPending;
+    page.afterProbe = afterProbe;
+    if (!afterProbe) {
+        queue_.Add(page);
+    }
+}
+
 void LookAhead::WantPage(const lookahead::PlannedFetch& element, const Priority& priority,
                          int depth, bool afterProbe) {
     Fetch& page = Want(false, element.FetchURL(), priority, afterProbe);
@@ -441,7 +451,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
                                    rules_.RetryAfter(*transfer)));
         }
     }
-    relay_.Resolve(fetch, network_);
+    fetch.served += relay_.Resolve(fetch, network_);
     Fetch* page = fetch.head ? store_.Find(false, fetch.url) : nullptr;
     if (page != nullptr && page->afterProbe && fetch.probeOk == true) {
         page->afterProbe = false;  // the walk loads it next
@@ -464,8 +474,18 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         // Within the budget: the worst bodies give way, this one included.
         store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
         if (fetch.transfer) {
-            PlanWhenWithinDepth(fetch);
+            PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
         }
+    }
+    ReleaseWhenUsedUp(fetch);
+}
+
+void LookAhead::ReleaseWhenUsedUp(Fetch& fetch) {
+    // The walk probes and walks a URL once a run, and looks for fragments in a page once: a page
+    // it does both with is asked for twice, anything else once.
+    if (fetch.state == Fetch::State::kFinished &&
+        fetch.served >= (fetch.forFragments && fetch.isPage ? 2 : 1)) {
+        store_.Release(fetch);
     }
 }
 

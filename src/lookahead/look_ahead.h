@@ -97,6 +97,7 @@ class LookAhead final : public platform::TransferEngine,
     lookahead::Fetch& Want(bool head, const std::string& url, const lookahead::Priority& priority,
                            bool afterProbe = false) override;
     lookahead::Fetch* Find(bool head, const std::string& url) override;
+    void Refetch(lookahead::Fetch& page, bool afterProbe) override;
     void NeedPlan(lookahead::Fetch& page) override;
 
     // --- under mutex_ ---
@@ -112,6 +113,7 @@ class LookAhead final : public platform::TransferEngine,
     void Schedule();
     void Send(lookahead::Fetch& fetch);
     void TakeFinished(const std::shared_ptr<platform::Transfer>& transfer);
+    void ReleaseWhenUsedUp(lookahead::Fetch& fetch);
     std::size_t BodyBytesArriving() const;
     bool IdleLocked() const;
 

@@ -39,7 +39,11 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     continue;
                 case FetchKind::kFragmentPage:
                     if (loaded_.insert(element.FetchURL()).second) {
-                        fetches.Want(false, element.FetchURL(), NextPlace()).forFragments = true;
+                        Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace());
+                        page.forFragments = true;
+                        if (HadAndLetGo(page)) {
+                            fetches.Refetch(page, false);
+                        }
                     }
                     ++frame.next;
                     continue;
@@ -51,6 +55,14 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace(),
                                                element.kind == FetchKind::kPage);
                     page.isPage = true;
+                    if (HadAndLetGo(page)) {
+                        const Fetch* probe = fetches.Find(true, element.FetchURL());
+                        const bool afterProbe = element.kind == FetchKind::kPage;
+                        if (!afterProbe || probe == nullptr || probe->probeOk != false) {
+                            fetches.Refetch(
+                                page, afterProbe && (probe == nullptr || probe->probeOk != true));
+                        }
+                    }
                     if (page.pageURL.empty()) {
                         page.pageURL = element.url;
                         page.pageDepth = frame.depth + 1;
@@ -108,6 +120,9 @@ Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& 
         // Taken over: the plan lives as long as the rehearsal is in the page.
         plan = std::move(page->plan);
         return Outcome::kWalked;
+    }
+    if (page->planQueued) {
+        return Outcome::kWaiting;
     }
     if (page->planned || !page->transfer) {
         return Outcome::kNotWalked;  // taken already, or its body is gone

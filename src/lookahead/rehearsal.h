@@ -26,6 +26,9 @@ class Rehearsal {
         virtual Fetch& Want(bool head, const std::string& url, const Priority& priority,
                             bool afterProbe = false) = 0;
         virtual Fetch* Find(bool head, const std::string& url) = 0;
+        // The walk asks for a page whose answer is gone: it is fetched again (after its probe's
+        // "200 OK" when afterProbe).
+        virtual void Refetch(Fetch& page, bool afterProbe) = 0;
         // The page's plan is needed; it is worked out and the rehearsal runs again.
         virtual void NeedPlan(Fetch& page) = 0;
 
@@ -47,6 +50,12 @@ class Rehearsal {
         bool waiting = false;
     };
 
+    // The page's answer is gone, as the walk had it or its probe failed: a new use of it by the
+    // walk needs it fetched again. Bodies let go for room are left to the walk, which may be far
+    // behind.
+    static bool HadAndLetGo(const Fetch& page) {
+        return page.state == Fetch::State::kReleased && !page.droppedForRoom;
+    }
     Priority NextPlace() { return Priority{Priority::kRehearsed, ++order_, 0}; }
     Outcome PageOutcome(Fetches& fetches, const PlannedFetch& element, int depth, int maximumDepth,
                         std::shared_ptr<const Plan>& plan);

@@ -284,6 +284,29 @@ TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
     EXPECT_EQ(lookAhead->Statistics().joined, 1);
 }
 
+// a.html is walked before b.html, whose link to a fragment of a.html has the walk load it again.
+TEST_F(LookAheadTest, APageLoadedAgainForItsFragmentsIsFetchedAgainAhead) {
+    const std::string a = kSite + "a.html", b = kSite + "b.html";
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<a href=a.html>a</a><a href=b.html>b</a>"});
+    engine.Set(a, Answer{"HTTP/1.1 200 OK", "<p id=x>"});
+    engine.Set(b, Answer{"HTTP/1.1 200 OK", "<a href=a.html#x>x</a>"});
+    engine.Hold(b);
+    auto lookAhead = Make();
+    lookAhead->RunStarted(start, SiteSettings());
+    const auto walk = [&](const std::vector<platform::TransferRequest>& requests) {
+        for (const platform::TransferRequest& request : requests) {
+            lookAhead->Start(request)->WaitFinished();
+        }
+    };
+    walk({rules.ProbeRequest(start), rules.PageRequest(start), rules.ProbeRequest(a),
+          rules.PageRequest(a)});
+    engine.Release(b);
+    lookAhead->WaitUntilIdle();
+    walk({rules.ProbeRequest(b), rules.PageRequest(b), rules.PageRequest(a)});
+    EXPECT_EQ(lookAhead->Statistics().own, 0);
+    EXPECT_EQ(engine.Count("GET " + a), 2);
+}
+
 TEST_F(LookAheadTest, AFetchGivenUpOnStopIsNotTheWalksAnswer) {
     engine.Set(start, Answer{"HTTP/1.1 200 OK", "<p>home"});
     engine.Hold(start);

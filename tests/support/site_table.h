@@ -20,16 +20,17 @@ struct SiteFile {
 struct SiteCase {
     const char* name;
     std::vector<SiteFile> files;
-    std::string start;                // the start URL; the base URL is up to its last "/"
-    bool external;                    // "External Links (one level)"
-    int maximumDepth;                 // 0: no limit
+    std::string start;                   // the start URL; the base URL is up to its last "/"
+    bool external;                       // "External Links (one level)"
+    int maximumDepth;                    // 0: no limit
     std::vector<CheckControl> unticked;  // the other boxes of "Items to check" are ticked
-    std::vector<std::string> report;  // the report's lines after its heading
+    std::vector<std::string> report;     // the report's lines after its heading
 };
 
 // clang-format off
-    // Every kind of element, fragments here and on other pages, a frameset with a cycle, an
-    // excluded archive and a text file that are never walked, and a partner site checked one level.
+    // Every kind of element, fragments here and on other pages (one of them walked before), a
+    // frameset with a cycle, an excluded archive and a text file that are never walked, and a
+    // partner site checked one level.
 inline const std::vector<SiteFile> kMixedSite = {
      {"{A}/m/index.html", "",
        "<html><head><title>Mixed</title><link rel=\"stylesheet\" href=\"site.css\">"
@@ -58,8 +59,8 @@ inline const std::vector<SiteFile> kMixedSite = {
        "<frameset cols=\"20%,80%\"><frame src=\"nav.html\"><frame src=\"body.html\">"
        "<frame src=\"gone-frame.html\"></frameset>"},
       {"{A}/m/nav.html", "",
-       "<a href=\"frames.html\" alt=\"x\">Frames</a><a href=\"a.html\" alt=\"x\">A</a>"},
-      {"{A}/m/body.html", "", "<img src=\"pic.png\" alt=\"\">"},
+       "<a id=\"menu\" href=\"frames.html\" alt=\"x\">Frames</a><a href=\"a.html\" alt=\"x\">A</a>"},
+      {"{A}/m/body.html", "", "<img src=\"pic.png\" alt=\"\"><a href=\"nav.html#menu\" alt=\"x\">Menu</a>"},
       {"{A}/m/archive.zip", "text/html", "<a href=\"never.html\">never</a>"},
       {"{A}/m/notes.txt", "text/plain", "<a href=\"never.html\">never</a>"},
       {"{A}/m/site.css", "text/css", "body{}"},
@@ -140,6 +141,7 @@ inline const std::vector<SiteCase> kSites = {
       R"("valid",T,"{A}/m/a.html","{A}/m/index.html")",
       R"("valid",T,"{A}/m/nav.html","{A}/m/frames.html")",
       R"("valid",T,"{A}/m/pic.png","{A}/m/body.html")",
+      R"("valid",T,"{A}/m/nav.html#menu","{A}/m/body.html")",
       R"("valid",T,"{A}/m/body.html","{A}/m/frames.html")",
       R"("valid",T,"{A}/m/frames.html","{A}/m/index.html")",
       R"("valid",T,"{A}/m/archive.zip","{A}/m/index.html")",
