@@ -103,10 +103,11 @@ class Crawl {
     static bool FindNamedAnchor(const platform::Document& document, const std::string& name);
 
   private:
-    // A page loaded to look for fragments in it: whether it loaded, and its document.
+    // A page loaded to look for fragments in it: whether it loaded, and the anchor names and
+    // element ids it holds (sorted), which is all that is kept of it.
     struct FragmentPage {
         bool loaded = false;
-        std::shared_ptr<const platform::Document> document;
+        std::vector<std::string> targets;
         std::string reason;
     };
 
@@ -164,11 +165,10 @@ class Crawl {
     bool JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
                            const std::string& url, const std::string& hash, int& loadTime,
                            std::string& reason);
-    // The document at pageAddress (no fragment), loaded once per run; null, with the reason, when
-    // it did not load.
-    std::shared_ptr<const platform::Document> FragmentPageDocument(const std::string& pageAddress,
-                                                                   int& loadTime,
-                                                                   std::string& reason);
+    // The page at pageAddress (no fragment), loaded once per run; null, with the reason, when it
+    // did not load.
+    const FragmentPage* LoadFragmentPage(const std::string& pageAddress, int& loadTime,
+                                         std::string& reason);
     static bool HoldsFragment(const platform::Document& document, const std::string& fragment);
     static bool SeenBefore(const std::string& url);
     // The seen-before test of a walker on pageURL: a URL met before gets the page as one more

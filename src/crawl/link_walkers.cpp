@@ -1,5 +1,6 @@
 // The walkers that carry the crawl from page to page: hyperlinks (with their fragments) and frames.
 // Each new URL gets its visit mode from the crawl scope and is followed, checked or skipped.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,8 +95,7 @@ bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::str
         DecodeFragment(hash.empty() ? url.substr(url.find('#') + 1) : hash.substr(1));
     const std::optional<std::string> address = FragmentPageAddress(url, pageURL);
     // A fragment of another page is looked for in that page, which must load.
-    const std::shared_ptr<const platform::Document> target =
-        address ? FragmentPageDocument(*address, loadTime, reason) : nullptr;
+    const FragmentPage* target = address ? LoadFragmentPage(*address, loadTime, reason) : nullptr;
     if (address && !target) {
         return false;
     }
@@ -104,18 +104,20 @@ bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::str
         reason = kReasonTopOfPage;
         return true;
     }
-    const bool found = HoldsFragment(address ? *target : document, fragment);
+    const bool found =
+        address ? std::binary_search(target->targets.begin(), target->targets.end(), fragment)
+                : HoldsFragment(document, fragment);
     reason = FragmentReason(fragment, found);
     return found;
 }
 
-std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
-    const std::string& pageAddress, int& loadTime, std::string& reason) {
+const Crawl::FragmentPage* Crawl::LoadFragmentPage(const std::string& pageAddress, int& loadTime,
+                                                   std::string& reason) {
     const auto known = fragmentPages_.find(pageAddress);
     if (known != fragmentPages_.end()) {
         loadTime = 0;
         reason = known->second.reason;
-        return known->second.loaded ? known->second.document : nullptr;
+        return known->second.loaded ? &known->second : nullptr;
     }
 
     const platform::Clock::TimePoint start = services_.clock.Now();
@@ -124,7 +126,7 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
     if (!load) {
         loadTime = 0;
         reason = kReasonPageNotLoaded;
-        fragmentPages_.emplace(pageAddress, FragmentPage{false, nullptr, reason});
+        fragmentPages_.emplace(pageAddress, FragmentPage{false, {}, reason});
         return nullptr;
     }
     // Timed out, the page is judged with what has arrived.
@@ -138,11 +140,21 @@ std::shared_ptr<const platform::Document> Crawl::FragmentPageDocument(
 
     FragmentPage page;
     page.loaded = load->LocationURL() != kNetErrorLocation;
-    page.document = load->GetDocument();
     page.reason = page.loaded ? "" : kReasonPageNotLoaded;
+    if (const std::shared_ptr<const platform::Document> document = load->GetDocument();
+        page.loaded && document) {
+        for (const platform::AnchorElement& anchor : document->anchors) {
+            page.targets.push_back(anchor.name);
+        }
+        page.targets.insert(page.targets.end(), document->ids.begin(), document->ids.end());
+        std::sort(page.targets.begin(), page.targets.end());
+        page.targets.erase(std::unique(page.targets.begin(), page.targets.end()),
+                           page.targets.end());
+        page.targets.shrink_to_fit();
+    }
     reason = page.reason;
-    fragmentPages_.emplace(pageAddress, page);
-    return page.loaded ? page.document : nullptr;
+    const FragmentPage& kept = fragmentPages_.emplace(pageAddress, std::move(page)).first->second;
+    return kept.loaded ? &kept : nullptr;
 }
 
 bool Crawl::HoldsFragment(const platform::Document& document, const std::string& fragment) {
