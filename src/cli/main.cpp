@@ -100,6 +100,7 @@ int TerminalWidth() {
 int main(int argc, char** argv) {
     using namespace quill;
     using namespace quill::cli;
+    UseOneHeapForAllThreads();
 
     const ParsedCommandLine parsed =
         ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));

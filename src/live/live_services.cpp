@@ -2,7 +2,17 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace quill {
+
+void UseOneHeapForAllThreads() {
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
 
 LiveComponents::LiveComponents(LookAheadSettings lookAhead)
     : settings_(lookAhead),

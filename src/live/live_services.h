@@ -29,6 +29,10 @@ struct LookAheadSettings {
     std::size_t maxBodyBytes = LookAheadLimits{}.maxBodyBytes;
 };
 
+// Has every thread allocate from one heap (glibc): the crawl's threads hand pages and answers to
+// one another, and a heap per thread keeps what another thread freed. Called first thing in main.
+void UseOneHeapForAllThreads();
+
 class LiveComponents {
   public:
     explicit LiveComponents(LookAheadSettings lookAhead = {});

@@ -89,6 +89,7 @@ QStringList RawArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quill::UseOneHeapForAllThreads();
     // Help and version need no display, so they are answered before the toolkit starts.
     const CommandLine early = ParseCommandLine(RawArguments(argc, argv));
     if (early.command == Command::kHelp) {
