@@ -287,7 +287,8 @@ TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
 // a.html is walked before b.html, whose link to a fragment of a.html has the walk load it again.
 TEST_F(LookAheadTest, APageLoadedAgainForItsFragmentsIsFetchedAgainAhead) {
     const std::string a = kSite + "a.html", b = kSite + "b.html";
-    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<a href=a.html>a</a><a href=b.html>b</a>"});
+    const std::string index = "<a href=a.html>a</a><a href=b.html>b</a>";
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
     engine.Set(a, Answer{"HTTP/1.1 200 OK", "<p id=x>"});
     engine.Set(b, Answer{"HTTP/1.1 200 OK", "<a href=a.html#x>x</a>"});
     engine.Hold(b);
@@ -298,8 +299,10 @@ TEST_F(LookAheadTest, APageLoadedAgainForItsFragmentsIsFetchedAgainAhead) {
             lookAhead->Start(request)->WaitFinished();
         }
     };
-    walk({rules.ProbeRequest(start), rules.PageRequest(start), rules.ProbeRequest(a),
-          rules.PageRequest(a)});
+    walk({rules.ProbeRequest(start), rules.PageRequest(start)});
+    lookAhead->PageWalked(platform::BuildHtmlDocument(index, start), start, 1, SiteSettings(),
+                          [](const std::string&) { return false; });
+    walk({rules.ProbeRequest(a), rules.PageRequest(a)});
     engine.Release(b);
     lookAhead->WaitUntilIdle();
     walk({rules.ProbeRequest(b), rules.PageRequest(b), rules.PageRequest(a)});
