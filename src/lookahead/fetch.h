@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lookahead/walk_plan.h"
@@ -45,7 +46,7 @@ struct Fetch {
 
     bool head = false;  // the probe's HEAD, else the browser's page GET
     std::string url;
-    std::string host;
+    std::string_view host;  // held by the look-ahead's table of hosts
     Priority priority;
     State state = State::kPending;
     bool queued = false;      // waiting in the fetch queue
@@ -68,12 +69,23 @@ struct Fetch {
     bool isPage = false;
     // The walk also loads the page to look for a fragment in it, without a probe.
     bool forFragments = false;
-    std::string pageURL;
+    bool metAsPage = false;  // pageURL and pageDepth are set
+    std::string pageURL;     // empty when it is url itself
     int pageDepth = 0;
     bool planQueued = false;
     bool planned = false;
     std::uint64_t planSettings = 0;  // the settings version the plan was worked out with
     std::shared_ptr<const Plan> plan;
+
+    const std::string& PageURL() const { return pageURL.empty() ? url : pageURL; }
+    // The walk meets the page first at `address`, `depth` deep.
+    void MeetAsPage(const std::string& address, int depth) {
+        metAsPage = true;
+        if (address != url) {
+            pageURL = address;
+        }
+        pageDepth = depth;
+    }
 };
 
 }  // namespace quill::lookahead

@@ -7,11 +7,16 @@ namespace quill::lookahead {
 FetchQueue::FetchQueue(int connections, int connectionsPerHost)
     : totalCap_(std::max(1, connections - 1)), hostCap_(std::max(1, connectionsPerHost - 1)) {}
 
+FetchQueue::Host& FetchQueue::HostOf(const Fetch& fetch) {
+    const auto found = hosts_.find(fetch.host);
+    return found != hosts_.end() ? found->second : hosts_[std::string(fetch.host)];
+}
+
 void FetchQueue::Add(Fetch& fetch) {
     if (fetch.queued) {
         return;
     }
-    Host& host = hosts_[fetch.host];
+    Host& host = HostOf(fetch);
     host.For(fetch).insert({fetch.priority, &fetch});
     fetch.queued = true;
     ++waiting_;
@@ -22,7 +27,7 @@ void FetchQueue::Raise(Fetch& fetch, const Priority& priority) {
         return;
     }
     if (fetch.queued) {
-        Host& host = hosts_[fetch.host];
+        Host& host = HostOf(fetch);
         host.For(fetch).erase({fetch.priority, &fetch});
         host.For(fetch).insert({priority, &fetch});
     }
@@ -33,7 +38,7 @@ void FetchQueue::Remove(Fetch& fetch) {
     if (!fetch.queued) {
         return;
     }
-    Host& host = hosts_[fetch.host];
+    Host& host = HostOf(fetch);
     host.For(fetch).erase({fetch.priority, &fetch});
     fetch.queued = false;
     --waiting_;
@@ -41,7 +46,7 @@ void FetchQueue::Remove(Fetch& fetch) {
 
 void FetchQueue::SendingNow(Fetch& fetch) {
     Remove(fetch);
-    ++hosts_[fetch.host].inFlight;
+    ++HostOf(fetch).inFlight;
     ++inFlight_;
 }
 
@@ -98,7 +103,7 @@ const Fetch* FetchQueue::BestWaitingPage() const {
 }
 
 void FetchQueue::Ended(const Fetch& fetch) {
-    --hosts_[fetch.host].inFlight;
+    --HostOf(fetch).inFlight;
     --inFlight_;
 }
 

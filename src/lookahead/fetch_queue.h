@@ -66,7 +66,9 @@ class FetchQueue {
 
     const int totalCap_;
     const int hostCap_;
-    std::map<std::string, Host> hosts_;
+    Host& HostOf(const Fetch& fetch);
+
+    std::map<std::string, Host, std::less<>> hosts_;
     int waiting_ = 0;
     int inFlight_ = 0;
     bool budgetBlocked_ = false;

@@ -252,6 +252,7 @@ void LookAhead::ResetRun() {
     inFlight_.clear();
     queue_.Clear();
     store_.Clear();
+    hosts_.clear();
     planJobs_.clear();
     rehearsal_.Clear();
     planning_ = 0;
@@ -275,7 +276,7 @@ Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priori
                        bool afterProbe) {
     const auto [fetch, made] = store_.FindOrAdd(head, url);
     if (made) {
-        fetch->host = rules_.HostOf(url);
+        fetch->host = *hosts_.insert(rules_.HostOf(url)).first;
         fetch->priority = priority;
         const Fetch* probe = afterProbe ? store_.Find(true, url) : nullptr;
         fetch->afterProbe = afterProbe && (probe == nullptr || probe->probeOk != true);
@@ -314,12 +315,9 @@ void LookAhead::WantPage(const lookahead::PlannedFetch& element, const Priority&
                          int depth, bool afterProbe) {
     Fetch& page = Want(false, element.FetchURL(), priority, afterProbe);
     page.isPage = true;
-    if (page.pageURL.empty() || depth < page.pageDepth) {
+    if (!page.metAsPage || depth < page.pageDepth) {
         // Met nearer the top: it may now lie within the depth.
-        if (page.pageURL.empty()) {
-            page.pageURL = element.url;
-        }
-        page.pageDepth = depth;
+        page.MeetAsPage(page.metAsPage ? page.PageURL() : element.url, depth);
         PlanWhenWithinDepth(page);
     }
 }
@@ -365,8 +363,8 @@ void LookAhead::NeedPlan(Fetch& page) {
         page.state != Fetch::State::kFinished || !page.transfer || page.walkable != true) {
         return;
     }
-    planJobs_.push_back(PlanJob{generation_, page.url, page.transfer, page.pageURL, page.pageDepth,
-                                settings_, settingsVersion_});
+    planJobs_.push_back(PlanJob{generation_, page.url, page.transfer, page.PageURL(),
+                                page.pageDepth, settings_, settingsVersion_});
     page.planQueued = true;
     ++planning_;
 }
@@ -440,13 +438,12 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         if (fetch.head) {
             fetch.probeOk = URLChecker::MatchesOkStatusLine(transfer->Header());
         } else {
-            fetch.walkable =
-                rules_.ShowsPage(*transfer, fetch.pageURL.empty() ? fetch.url : fetch.pageURL);
+            fetch.walkable = rules_.ShowsPage(*transfer, fetch.PageURL());
         }
         const int status = transfer->Status();
         if (transfer->HeadersReceived() && (status == 429 || status == 503)) {
             queue_.HoldBack(
-                fetch.host,
+                std::string(fetch.host),
                 clock_.Now() + std::chrono::duration_cast<platform::Clock::TimePoint::duration>(
                                    rules_.RetryAfter(*transfer)));
         }

@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "crawl/walk_observer.h"
@@ -137,6 +138,8 @@ class LookAhead final : public platform::TransferEngine,
     lookahead::AnswerRelay relay_;
     lookahead::Rehearsal rehearsal_;
     std::unordered_map<const platform::Transfer*, lookahead::Fetch*> inFlight_;
+    // Every host met in the run, held once for the fetches.
+    std::unordered_set<std::string> hosts_;
     std::vector<PlanJob> planJobs_;
     int planning_ = 0;
     std::int64_t walkPages_ = 0;

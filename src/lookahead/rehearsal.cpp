@@ -63,9 +63,8 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                                 page, afterProbe && (probe == nullptr || probe->probeOk != true));
                         }
                     }
-                    if (page.pageURL.empty()) {
-                        page.pageURL = element.url;
-                        page.pageDepth = frame.depth + 1;
+                    if (!page.metAsPage) {
+                        page.MeetAsPage(element.url, frame.depth + 1);
                     }
                     frame.waiting = true;
                     break;

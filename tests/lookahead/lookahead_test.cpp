@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lookahead/fetch_queue.h"
@@ -353,10 +354,10 @@ TEST_F(LookAheadTest, BodiesStayWithinTheBudgetAndProbedURLsHoldNone) {
     }
 }
 
-lookahead::Fetch Waiting(bool head, const std::string& host, std::int64_t place) {
+lookahead::Fetch Waiting(bool head, std::string_view host, std::int64_t place) {
     lookahead::Fetch fetch;
     fetch.head = head;
-    fetch.url = host + "/x";
+    fetch.url = std::string(host) + "/x";
     fetch.host = host;
     fetch.priority.major = place;
     return fetch;
