@@ -47,12 +47,13 @@ build_dir="$repo/build-bench"
 do_build=1
 use_linkinator=1
 cli_override=""
-# Look-ahead limits passed to quillorbane-cli when it has the look-ahead (its defaults). All
-# requests of a run go to one host, so the per-host limit is what bounds the concurrency.
-connections=128
-connections_per_host=32
 # Requests linkinator keeps in flight.
 linkinator_concurrency=128
+# Look-ahead limits passed to quillorbane-cli. All requests of a run go to one host, so the
+# per-host limit is what bounds the concurrency: it is linkinator's, so that both checkers keep as
+# many requests in flight (quillorbane-cli's own default is 32 a host).
+connections=128
+connections_per_host=$linkinator_concurrency
 # linkinator 7 needs node 20; 6.1 runs on node 18 and also checks fragments.
 linkinator_version_node20=7.6.1
 linkinator_version_node18=6.1.4
@@ -237,6 +238,13 @@ fetch_stats() {
 # Measuring and comparing
 
 rows=()
+# Each run's figures by its name, for the goals.
+declare -A run_wall run_peak_mb run_equal
+note_run() {
+    run_wall[$1]=$wall
+    run_peak_mb[$1]=$((peak_kb / 1024))
+    run_equal[$1]=$([[ $verdict == equal* && $verdict != *exit* ]] && echo 1 || echo 0)
+}
 
 # measure NAME CMD...: runs CMD, leaves wall seconds and peak KB in $wall and $peak_kb, and the
 # exit status in $status.
@@ -304,6 +312,7 @@ add_row() {
     local run=$1 pages=$2 name=$3 conns=$4
     local s="$results/$name.stats"
     local get head total bound
+    note_run "$name"
     get=$(stat_value "$s" GET)
     head=$(stat_value "$s" HEAD)
     total=$(stat_value "$s" requests)
@@ -380,8 +389,9 @@ run_linkinator() {
     add_row "linkinator, $latency ms" "$pages" "$name" "$linkinator_concurrency"
 }
 
-# add_plain_row RUN PAGES REQUESTS BOUND: a row for a run without the site's counts.
+# add_plain_row RUN PAGES REQUESTS BOUND NAME: a row for a run without the site's counts.
 add_plain_row() {
+    note_run "$5"
     say "   wall ${wall} s, peak $((peak_kb / 1024)) MB, requests $3, network bound $4; broken URLs vs truth: $verdict"
     rows+=("$(printf '%-28s|%6s|%8s|%8s|%9s|%6s|%6s|%7s|%8s|%s' "$1" "$2" "$wall" \
         "$((peak_kb / 1024))" "$3" "" "" "" "$4" "$verdict")")
@@ -408,7 +418,7 @@ run_chain() {
     report_broken "$name"
     compare_broken "$name" "$results/$name.broken" "$results/$name.truth" /dev/null
     [ "$status" -le 1 ] || verdict="$verdict; exit $status"
-    add_plain_row "quillorbane chain on disk" "$depth" "$(tr -d '\r' <"$results/$name.report" 2>/dev/null | grep -c '^"' || true)" "disk"
+    add_plain_row "quillorbane chain on disk" "$depth" "$(tr -d '\r' <"$results/$name.report" 2>/dev/null | grep -c '^"' || true)" "disk" "$name"
     rm -rf "$dir"
 }
 
@@ -453,7 +463,7 @@ while True:
     report_broken "$name"
     compare_broken "$name" "$results/$name.broken" "$results/$name.truth" /dev/null
     [ "$status" -le 1 ] || verdict="$verdict; exit $status"
-    add_plain_row "quillorbane 30 dead links" 1 30 "time-out ${dead_timeout} s"
+    add_plain_row "quillorbane 30 dead links" 1 30 "time-out ${dead_timeout} s" "$name"
 }
 
 # same_verdicts A B: whether two reports hold the same records, times aside.
@@ -527,6 +537,47 @@ fi
 if [ -s "$results/small-lookahead.report" ] && [ -s "$results/small-sequential.report" ]; then
     echo "look-ahead vs sequential report, $small_pages pages: $(same_verdicts small-lookahead small-sequential)"
 fi
+# The issue's goals, for the runs that were made at the sizes they name.
+at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
+goal() {
+    local text=$1 figures=$2
+    shift 2
+    if "$@"; then
+        printf '  met      %s (%s)\n' "$text" "$figures"
+    else
+        printf '  NOT MET  %s (%s)\n' "$text" "$figures"
+    fi
+}
+big_goal() {
+    local pages=$1 limit=$2 name="big-$1"
+    [ -n "${run_wall[$name]:-}" ] || return 0
+    goal "$pages pages: complete, broken URLs equal the truth, at most $limit MB" \
+        "${run_wall[$name]} s, ${run_peak_mb[$name]} MB" \
+        test "${run_equal[$name]}" -eq 1 -a "${run_peak_mb[$name]}" -le "$limit"
+}
+echo
+echo "goals:"
+big_goal 20000 300
+big_goal 100000 400
+if [ -n "${run_wall[big-20000]:-}" ] && [ -n "${run_wall[big-100000]:-}" ]; then
+    ratio=$(awk -v a="${run_wall[big-20000]}" -v b="${run_wall[big-100000]}" 'BEGIN { printf "%.2f", (b / 100000) / (a / 20000) }')
+    goal "time per page at 100,000 pages at most 1.25 times that at 20,000" "$ratio" at_most "$ratio" 1.25
+fi
+if [ "$chain_depth" -ge 100000 ] && [ -n "${run_wall[chain]:-}" ]; then
+    goal "chain $chain_depth deep: under 30 s, at most 256 MB" "${run_wall[chain]} s, ${run_peak_mb[chain]} MB" \
+        test "${run_equal[chain]}" -eq 1 -a "${run_peak_mb[chain]}" -le 256 -a "${run_wall[chain]%.*}" -lt 30
+fi
+if [ -n "${run_wall[large-lookahead]:-}" ] && [ -n "${run_wall[large-linkinator]:-}" ]; then
+    half=$(awk -v l="${run_wall[large-linkinator]}" 'BEGIN { printf "%.2f", l / 2 }')
+    goal "$large_pages pages at $latency ms: at most half linkinator's time, under 100 MB" \
+        "${run_wall[large-lookahead]} s against ${run_wall[large-linkinator]} s, ${run_peak_mb[large-lookahead]} MB" \
+        eval 'at_most "${run_wall[large-lookahead]}" "$half" && [ "${run_equal[large-lookahead]}" -eq 1 ] && [ "${run_peak_mb[large-lookahead]}" -lt 100 ]'
+fi
+if [ -n "${run_wall[dead]:-}" ]; then
+    goal "30 dead links, --timeout $dead_timeout: within 15 s" "${run_wall[dead]} s" \
+        eval 'at_most "${run_wall[dead]}" 15 && [ "${run_equal[dead]}" -eq 1 ]'
+fi
+echo
 echo "bound s = requests x latency / connections (look-ahead: min(--connections $connections," \
     "--connections-per-host $connections_per_host), one host; sequential: 1; linkinator: --concurrency $linkinator_concurrency)."
 echo "in fl. = most requests the site served at once. linkinator's truth is normalised only in naming a"
