@@ -84,6 +84,9 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
             const bool probe = request.method == "HEAD" && !request.followRedirects;
             const bool page = request.method == "GET" && request.followRedirects;
             Fetch* fetch = probe || page ? store_.Find(probe, request.url) : nullptr;
+            if (fetch != nullptr) {
+                ++fetch->asked;
+            }
             if (fetch != nullptr && fetch->state == Fetch::State::kFinished &&
                 lookahead::AnswerServes(*fetch->transfer, request)) {
                 ++counts_.served;

@@ -41,7 +41,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     if (loaded_.insert(element.FetchURL()).second) {
                         Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace());
                         page.forFragments = true;
-                        if (HadAndLetGo(page)) {
+                        if (UsedAgainAfterLetGo(page)) {
                             fetches.Refetch(page, false);
                         }
                     }
@@ -55,7 +55,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace(),
                                                element.kind == FetchKind::kPage);
                     page.isPage = true;
-                    if (HadAndLetGo(page)) {
+                    if (UsedAgainAfterLetGo(page)) {
                         const Fetch* probe = fetches.Find(true, element.FetchURL());
                         const bool afterProbe = element.kind == FetchKind::kPage;
                         if (!afterProbe || probe == nullptr || probe->probeOk != false) {

@@ -50,11 +50,14 @@ class Rehearsal {
         bool waiting = false;
     };
 
-    // The page's answer is gone, as the walk had it or its probe failed: a new use of it by the
-    // walk needs it fetched again. Bodies let go for room are left to the walk, which may be far
-    // behind.
-    static bool HadAndLetGo(const Fetch& page) {
-        return page.state == Fetch::State::kReleased && !page.droppedForRoom;
+    // The rehearsal comes to a use of the page. Its answer is gone, as the walk had it or its
+    // probe failed: a use the walk has still to make needs it fetched again. A rehearsal behind
+    // the walk (after a change of settings, or when answers came quickly) comes to uses the walk
+    // has made already. Bodies let go for room are left to the walk, which may be far behind.
+    static bool UsedAgainAfterLetGo(Fetch& page) {
+        ++page.rehearsed;
+        return page.state == Fetch::State::kReleased && !page.droppedForRoom &&
+               page.rehearsed > page.asked;
     }
     Priority NextPlace() { return Priority{Priority::kRehearsed, ++order_, 0}; }
     Outcome PageOutcome(Fetches& fetches, const PlannedFetch& element, int depth, int maximumDepth,

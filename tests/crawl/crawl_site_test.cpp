@@ -228,9 +228,11 @@ TEST_P(LookAheadRunTest, GivesTheSameRunAsTheWalkAloneAndAsksNothingMoreOften) {
         // fragments included.
         EXPECT_EQ(ahead.counts.own, 0);
     }
+    // A change mid-run may leave one fetch ahead for a use the walk no longer makes.
+    const int spare = GetParam() ? 1 : 0;
     for (const auto& [request, count] : ahead.requests) {
         const auto found = alone.requests.find(request);
-        EXPECT_LE(count, found == alone.requests.end() ? 1 : found->second) << request;
+        EXPECT_LE(count, found == alone.requests.end() ? 1 : found->second + spare) << request;
     }
 }
 
