@@ -363,8 +363,8 @@ Options:
   --report FILE         write the report file (every verdict with its load
                         time and referrer, then the markup advisories)
   --no-lookahead        make every request only when the crawl comes to it,
-                        instead of fetching ahead of it in parallel; pages
-                        fetched ahead are held in at most @BODY_MB@ MB
+                        instead of fetching ahead of it in parallel; what
+                        is fetched ahead is held in at most @BODY_MB@ MB
   --connections N       connections open at once while fetching ahead
                         (default @CONNECTIONS@)
   --connections-per-host N

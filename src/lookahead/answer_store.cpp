@@ -22,25 +22,25 @@ std::pair<Fetch*, bool> AnswerStore::FindOrAdd(bool head, const std::string& url
 
 void AnswerStore::Hold(Fetch& fetch) {
     fetch.state = Fetch::State::kFinished;
-    fetch.bodyBytes = fetch.head || !fetch.transfer ? 0 : fetch.transfer->BodySize();
-    if (fetch.bodyBytes > 0) {
+    fetch.heldBytes = fetch.transfer ? Footprint(fetch.transfer->BodySize()) : 0;
+    if (fetch.heldBytes > 0) {
         held_.insert({fetch.priority, &fetch});
-        heldBytes_ += fetch.bodyBytes;
+        heldBytes_ += fetch.heldBytes;
     }
 }
 
 void AnswerStore::Release(Fetch& fetch) {
-    if (fetch.bodyBytes > 0) {
+    if (fetch.heldBytes > 0) {
         held_.erase({fetch.priority, &fetch});
-        heldBytes_ -= fetch.bodyBytes;
-        fetch.bodyBytes = 0;
+        heldBytes_ -= fetch.heldBytes;
+        fetch.heldBytes = 0;
     }
     fetch.transfer.reset();
     fetch.state = Fetch::State::kReleased;
 }
 
 void AnswerStore::Reorder(Fetch& fetch, const Priority& priority) {
-    if (fetch.bodyBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
+    if (fetch.heldBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
         held_.insert({priority, &fetch});
     }
 }

@@ -1,6 +1,6 @@
-// Holds the look-ahead's fetches by kind and URL, and the bodies of their answers within a budget:
-// a body is let go once the walk has it, and when room is needed the body furthest from the walk
-// goes first. Probes have no body to hold.
+// Holds the look-ahead's fetches by kind and URL, and their answers within a budget: an answer is
+// let go once the walk has it, and when room is needed the answer furthest from the walk goes
+// first. An answer counts its body (probes have none) and a share for the answer itself.
 #pragma once
 
 #include <cstddef>
@@ -30,9 +30,14 @@ class AnswerStore {
     // The fetch moves to a better place in the order.
     void Reorder(Fetch& fetch, const Priority& priority);
 
-    // Bodies held and `arriving` stay under the budget.
-    bool Fits(std::size_t arriving) const { return heldBytes_ + arriving < maxBodyBytes_; }
-    // Lets go of bodies placed after `than`, worst first, until `arriving` fits as well.
+    // What an answer counts against the budget: its body, and about what the answer itself takes
+    // (its request, header lines and bookkeeping).
+    static std::size_t Footprint(std::size_t bodyBytes) { return bodyBytes + kPerAnswer; }
+    static constexpr std::size_t kPerAnswer = 1024;
+
+    // Answers held and `arriving` stay within the budget.
+    bool Fits(std::size_t arriving) const { return heldBytes_ + arriving <= maxBodyBytes_; }
+    // Lets go of answers placed after `than`, worst first, until `arriving` fits as well.
     void MakeRoom(std::size_t arriving, const Priority& than);
     std::size_t HeldBytes() const { return heldBytes_; }
     void Clear();

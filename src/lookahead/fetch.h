@@ -52,7 +52,7 @@ struct Fetch {
     bool queued = false;      // waiting in the fetch queue
     bool afterProbe = false;  // a pending page GET that waits for its probe's "200 OK"
     std::shared_ptr<platform::Transfer> transfer;
-    std::size_t bodyBytes = 0;  // held in the answer store
+    std::size_t heldBytes = 0;  // counted by the answer store
     int served = 0;             // times its answer went to the walk
     // Times the walk asked for the URL, however answered, and times the rehearsal came to a use
     // of it: a use the rehearsal comes to that the walk has not yet made is still to come.

@@ -50,7 +50,7 @@ void FetchQueue::SendingNow(Fetch& fetch) {
     ++inFlight_;
 }
 
-Fetch* FetchQueue::Next(TimePoint now, bool pagesFit) {
+Fetch* FetchQueue::Next(TimePoint now, bool answersFit) {
     budgetBlocked_ = false;
     holdBackBlocked_ = false;
     if (inFlight_ >= totalCap_) {
@@ -69,11 +69,13 @@ Fetch* FetchQueue::Next(TimePoint now, bool pagesFit) {
         Fetch* candidate = host.probes.empty() ? nullptr : host.probes.begin()->second;
         if (!host.pages.empty()) {
             Fetch* page = host.pages.begin()->second;
-            if (!pagesFit) {
-                budgetBlocked_ = true;
-            } else if (candidate == nullptr || page->priority < candidate->priority) {
+            if (candidate == nullptr || page->priority < candidate->priority) {
                 candidate = page;
             }
+        }
+        if (!answersFit) {
+            budgetBlocked_ = true;
+            continue;
         }
         if (candidate != nullptr && (best == nullptr || candidate->priority < best->priority)) {
             best = candidate;
@@ -91,12 +93,14 @@ Fetch* FetchQueue::Next(TimePoint now, bool pagesFit) {
     return best;
 }
 
-const Fetch* FetchQueue::BestWaitingPage() const {
+const Fetch* FetchQueue::BestWaiting() const {
     const Fetch* best = nullptr;
     for (const auto& [name, host] : hosts_) {
-        if (!host.pages.empty() &&
-            (best == nullptr || host.pages.begin()->first < best->priority)) {
-            best = host.pages.begin()->second;
+        for (const auto* waiting : {&host.probes, &host.pages}) {
+            if (!waiting->empty() &&
+                (best == nullptr || waiting->begin()->first < best->priority)) {
+                best = waiting->begin()->second;
+            }
         }
     }
     return best;

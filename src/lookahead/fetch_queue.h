@@ -29,11 +29,11 @@ class FetchQueue {
     // flight.
     void SendingNow(Fetch& fetch);
 
-    // Takes the next fetch that may go now, counted as in flight; null when none may. Pages wait
-    // while `pagesFit` is false.
-    Fetch* Next(TimePoint now, bool pagesFit);
-    // The best page waiting to go; null when none.
-    const Fetch* BestWaitingPage() const;
+    // Takes the next fetch that may go now, counted as in flight; null when none may. Nothing goes
+    // while `answersFit` is false.
+    Fetch* Next(TimePoint now, bool answersFit);
+    // The best fetch waiting to go; null when none.
+    const Fetch* BestWaiting() const;
     // A fetch counted by Next has ended.
     void Ended(const Fetch& fetch);
     void HoldBack(const std::string& host, TimePoint until);
@@ -53,7 +53,7 @@ class FetchQueue {
 
   private:
     struct Host {
-        // Probes and pages apart, so that probes can go while pages wait for room.
+        // Probes and pages apart, each in its order.
         std::set<std::pair<Priority, Fetch*>> probes;
         std::set<std::pair<Priority, Fetch*>> pages;
         std::set<std::pair<Priority, Fetch*>>& For(const Fetch& fetch) {

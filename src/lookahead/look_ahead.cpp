@@ -216,7 +216,7 @@ LookAhead::Counts LookAhead::Statistics() const {
     return counts_;
 }
 
-std::size_t LookAhead::HeldBodyBytes() const {
+std::size_t LookAhead::HeldBytes() const {
     std::lock_guard lock(mutex_);
     return store_.HeldBytes();
 }
@@ -374,15 +374,17 @@ void LookAhead::NeedPlan(Fetch& page) {
 
 // --- fetching --------------------------------------------------------------------------------
 
-std::size_t LookAhead::BodyBytesArriving() const {
+std::size_t LookAhead::BytesArriving() const {
     std::size_t bytes = 0;
     for (const auto& [transfer, fetch] : inFlight_) {
+        std::size_t body = 0;
         if (!fetch->head) {
             const std::optional<long long> length = transfer->ContentLength();
             const std::size_t announced =
                 length && *length > 0 ? static_cast<std::size_t>(*length) : 0;
-            bytes += std::max(transfer->BodySize(), announced);
+            body = std::max(transfer->BodySize(), announced);
         }
+        bytes += lookahead::AnswerStore::Footprint(body);
     }
     return bytes;
 }
@@ -392,15 +394,15 @@ void LookAhead::Schedule() {
         return;
     }
     const platform::Clock::TimePoint now = clock_.Now();
-    std::size_t arriving = BodyBytesArriving();
-    if (const Fetch* next = queue_.BestWaitingPage(); next != nullptr && !store_.Fits(arriving)) {
+    // A fetch goes when there is room for at least its answer's share: when its answer would have
+    // to push out a better one, it waits.
+    std::size_t arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
+    if (const Fetch* next = queue_.BestWaiting(); next != nullptr && !store_.Fits(arriving)) {
         store_.MakeRoom(arriving, next->priority);
     }
     while (Fetch* fetch = queue_.Next(now, store_.Fits(arriving))) {
         Send(*fetch);
-        if (!fetch->head) {
-            arriving = BodyBytesArriving();
-        }
+        arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
     }
 }
 
@@ -470,13 +472,11 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
             }
         }
     }
-    if (!fetch.head) {
-        // Within the budget: the worst bodies give way, this one included.
-        store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
-        if (fetch.transfer) {
-            PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
-        }
+    if (!fetch.head && fetch.transfer) {
+        PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
     }
+    // Within the budget: the worst answers give way, this one included.
+    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
     ReleaseWhenUsedUp(fetch);
 }
 

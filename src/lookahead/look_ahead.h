@@ -36,7 +36,7 @@ struct LookAheadLimits {
     // Requests in flight in all and to one host, the walk's own included.
     int connections = 128;
     int connectionsPerHost = 32;
-    // Page bodies held for the walk.
+    // Answers held for the walk: their bodies, and a share for each answer.
     std::size_t maxBodyBytes = std::size_t{64} * 1024 * 1024;
 };
 
@@ -78,7 +78,7 @@ class LookAhead final : public platform::TransferEngine,
     std::optional<int> ServedSeconds(std::uint64_t mark) override;
 
     Counts Statistics() const;
-    std::size_t HeldBodyBytes() const;
+    std::size_t HeldBytes() const;
     // Blocks until the look-ahead has taken in every answer and has nothing left it may fetch.
     void WaitUntilIdle();
 
@@ -115,7 +115,7 @@ class LookAhead final : public platform::TransferEngine,
     void Send(lookahead::Fetch& fetch);
     void TakeFinished(const std::shared_ptr<platform::Transfer>& transfer);
     void ReleaseWhenUsedUp(lookahead::Fetch& fetch);
-    std::size_t BodyBytesArriving() const;
+    std::size_t BytesArriving() const;
     bool IdleLocked() const;
 
     void Work();

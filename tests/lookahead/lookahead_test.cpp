@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lookahead/answer_store.h"
 #include "lookahead/fetch_queue.h"
 #include "lookahead/look_ahead.h"
 #include "lookahead/walk_plan.h"
@@ -327,7 +328,7 @@ TEST_F(LookAheadTest, AFetchGivenUpOnStopIsNotTheWalksAnswer) {
     EXPECT_EQ(engine.Count("HEAD " + start), 2);
 }
 
-TEST_F(LookAheadTest, BodiesStayWithinTheBudgetAndProbedURLsHoldNone) {
+TEST_F(LookAheadTest, AnswersStayWithinTheBudgetAndProbedURLsHoldNoBody) {
     std::string index;
     const std::string body(1000, 'x');
     for (int i = 0; i < 8; ++i) {
@@ -337,10 +338,12 @@ TEST_F(LookAheadTest, BodiesStayWithinTheBudgetAndProbedURLsHoldNone) {
         engine.Set(kSite + "i" + std::to_string(i) + ".png", Answer{"HTTP/1.1 200 OK", body});
     }
     engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
-    auto lookAhead = Make(LookAheadLimits{128, 32, 2500});
+    // Room for the share of every answer (26 requests) and for 2,500 bytes of bodies.
+    const std::size_t budget = 2500 + 26 * lookahead::AnswerStore::kPerAnswer;
+    auto lookAhead = Make(LookAheadLimits{128, 32, budget});
     lookAhead->RunStarted(start, SiteSettings());
     lookAhead->WaitUntilIdle();
-    EXPECT_LE(lookAhead->HeldBodyBytes(), 2500u);
+    EXPECT_LE(lookAhead->HeldBytes(), budget);
     EXPECT_EQ(engine.Count("GET " + kSite + "i0.png"), 0);
     // The walk gets every page all the same: from the look-ahead, or by its own request.
     for (int i = 0; i < 8; ++i) {
@@ -350,8 +353,27 @@ TEST_F(LookAheadTest, BodiesStayWithinTheBudgetAndProbedURLsHoldNone) {
         EXPECT_EQ(answer->Body(), "<p>" + body);
         EXPECT_LE(engine.Count("GET " + page), 1 + (i > 0 ? 1 : 0));
         lookAhead->WaitUntilIdle();
-        EXPECT_LE(lookAhead->HeldBodyBytes(), 2500u);
+        EXPECT_LE(lookAhead->HeldBytes(), budget);
     }
+}
+
+// Probes have no body, yet their answers count: a walk that lags far behind does not have every
+// probe of the site held for it.
+TEST_F(LookAheadTest, ProbesAheadOfTheWalkStopAtTheBudget) {
+    std::string index;
+    for (int i = 0; i < 50; ++i) {
+        index += "<img src=i" + std::to_string(i) + ".png>";
+    }
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
+    auto lookAhead = Make(LookAheadLimits{128, 32, 6 * lookahead::AnswerStore::kPerAnswer});
+    lookAhead->RunStarted(start, SiteSettings());
+    lookAhead->WaitUntilIdle();
+    int probed = 0;
+    for (int i = 0; i < 50; ++i) {
+        probed += engine.Count("HEAD " + kSite + "i" + std::to_string(i) + ".png");
+    }
+    EXPECT_LT(probed, 10);
+    EXPECT_LE(lookAhead->HeldBytes(), 6 * lookahead::AnswerStore::kPerAnswer);
 }
 
 lookahead::Fetch Waiting(bool head, std::string_view host, std::int64_t place) {
