@@ -32,7 +32,7 @@ std::shared_ptr<Transfer> AnswerRelay::Join(Fetch& fetch, platform::TransferRequ
             post(out);
         }
     });
-    fetch.joined.push_back(relay);
+    joined_[&fetch].push_back(relay);
     byOut_[relay->out.get()] = relay;
     Note(Measured{nullptr, relay});
     return relay->out;
@@ -55,8 +55,12 @@ void AnswerRelay::Finish(Relay& relay, const Transfer& answer) {
 }
 
 int AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
-    std::vector<std::shared_ptr<Relay>> joined;
-    joined.swap(fetch.joined);
+    const auto found = joined_.find(&fetch);
+    if (found == joined_.end()) {
+        return 0;
+    }
+    const std::vector<std::shared_ptr<Relay>> joined = std::move(found->second);
+    joined_.erase(found);
     int answered = 0;
     for (const std::shared_ptr<Relay>& relay : joined) {
         if (relay->done || relay->out->Finished()) {
@@ -117,6 +121,7 @@ void AnswerRelay::CancelAll() {
     }
     byOut_.clear();
     byOwn_.clear();
+    joined_.clear();
     measuring_ = false;
     measured_.clear();
 }

@@ -71,6 +71,8 @@ class AnswerRelay {
     const Post post_;
     std::unordered_map<const platform::Transfer*, std::shared_ptr<Relay>> byOut_;
     std::unordered_map<const platform::Transfer*, std::shared_ptr<Relay>> byOwn_;
+    // The requests joined to each fetch on its way.
+    std::unordered_map<const Fetch*, std::vector<std::shared_ptr<Relay>>> joined_;
     bool measuring_ = false;
     std::uint64_t mark_ = 0;
     std::vector<Measured> measured_;

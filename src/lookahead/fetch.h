@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "lookahead/walk_plan.h"
@@ -26,17 +25,31 @@ struct Priority {
     // Everything else found ahead, the pages worked out last first, each in its walk order.
     static constexpr std::int64_t kAhead = 2;
 
-    std::int64_t band = kAhead;
-    std::int64_t major = 0;
-    std::int64_t minor = 0;
+    constexpr Priority() = default;
+    // `minor` counts the requests of one page, `band` is one of the above (or next to one).
+    constexpr Priority(std::int64_t band, std::int64_t major, std::int64_t minor)
+        : major(major),
+          minor(static_cast<std::int32_t>(minor)),
+          band(static_cast<std::int32_t>(band)) {}
 
-    auto operator<=>(const Priority&) const = default;
+    std::int64_t major = 0;
+    std::int32_t minor = 0;
+    std::int32_t band = kAhead;
+
+    friend auto operator<=>(const Priority& a, const Priority& b) {
+        if (const auto order = a.band <=> b.band; order != 0) {
+            return order;
+        }
+        if (const auto order = a.major <=> b.major; order != 0) {
+            return order;
+        }
+        return a.minor <=> b.minor;
+    }
+    friend bool operator==(const Priority&, const Priority&) = default;
 };
 
-struct Relay;
-
 struct Fetch {
-    enum class State {
+    enum class State : std::uint8_t {
         kPending,   // wanted, waiting for a connection
         kInFlight,  // sent
         kFinished,  // answered; `transfer` holds the answer
@@ -44,23 +57,24 @@ struct Fetch {
         kReleased,  // answered and let go: handed to the walk, or its body dropped
     };
 
-    bool head = false;  // the probe's HEAD, else the browser's page GET
+    // A site has as many of these as URLs: the small fields are kept together.
     std::string url;
-    std::string_view host;  // held by the look-ahead's table of hosts
+    const std::string* host = nullptr;  // held by the look-ahead's table of hosts
     Priority priority;
-    State state = State::kPending;
-    bool queued = false;      // waiting in the fetch queue
-    bool afterProbe = false;  // a pending page GET that waits for its probe's "200 OK"
     std::shared_ptr<platform::Transfer> transfer;
     std::size_t heldBytes = 0;  // counted by the answer store
-    int served = 0;             // times its answer went to the walk
-    // Times the walk asked for the URL, however answered, and times the rehearsal came to a use
-    // of it: a use the rehearsal comes to that the walk has not yet made is still to come.
-    int asked = 0;
-    int rehearsed = 0;
+
+    bool head = false;  // the probe's HEAD, else the browser's page GET
+    State state = State::kPending;
+    bool queued = false;          // waiting in the fetch queue
+    bool afterProbe = false;      // a pending page GET that waits for its probe's "200 OK"
     bool droppedForRoom = false;  // its body was let go to keep within the budget
-    // Walk requests that joined the fetch while it was on its way.
-    std::vector<std::shared_ptr<Relay>> joined;
+    // Times its answer went to the walk, times the walk asked for the URL however answered, and
+    // times the rehearsal came to a use of it: a use the rehearsal comes to that the walk has not
+    // yet made is still to come. A URL is used at most a few times a run.
+    std::uint8_t served = 0;
+    std::uint8_t asked = 0;
+    std::uint8_t rehearsed = 0;
 
     // What the answer means to the walk, kept when the answer itself is let go; nothing while it
     // is unknown. A probe: "200 OK". A page: the browser shows it at its own address as HTML.
@@ -74,19 +88,19 @@ struct Fetch {
     // The walk also loads the page to look for a fragment in it, without a probe.
     bool forFragments = false;
     bool metAsPage = false;  // pageURL and pageDepth are set
-    std::string pageURL;     // empty when it is url itself
-    int pageDepth = 0;
     bool planQueued = false;
     bool planned = false;
-    std::uint64_t planSettings = 0;  // the settings version the plan was worked out with
+    int pageDepth = 0;
+    std::uint32_t planSettings = 0;  // the settings version the plan was worked out with
+    std::unique_ptr<const std::string> pageURL;  // null when it is url itself
     std::shared_ptr<const Plan> plan;
 
-    const std::string& PageURL() const { return pageURL.empty() ? url : pageURL; }
+    const std::string& PageURL() const { return pageURL ? *pageURL : url; }
     // The walk meets the page first at `address`, `depth` deep.
     void MeetAsPage(const std::string& address, int depth) {
         metAsPage = true;
         if (address != url) {
-            pageURL = address;
+            pageURL = std::make_unique<const std::string>(address);
         }
         pageDepth = depth;
     }

@@ -8,8 +8,8 @@ FetchQueue::FetchQueue(int connections, int connectionsPerHost)
     : totalCap_(std::max(1, connections - 1)), hostCap_(std::max(1, connectionsPerHost - 1)) {}
 
 FetchQueue::Host& FetchQueue::HostOf(const Fetch& fetch) {
-    const auto found = hosts_.find(fetch.host);
-    return found != hosts_.end() ? found->second : hosts_[std::string(fetch.host)];
+    const auto found = hosts_.find(*fetch.host);
+    return found != hosts_.end() ? found->second : hosts_[*fetch.host];
 }
 
 void FetchQueue::Add(Fetch& fetch) {

@@ -279,7 +279,7 @@ Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priori
                        bool afterProbe) {
     const auto [fetch, made] = store_.FindOrAdd(head, url);
     if (made) {
-        fetch->host = *hosts_.insert(rules_.HostOf(url)).first;
+        fetch->host = &*hosts_.insert(rules_.HostOf(url)).first;
         fetch->priority = priority;
         const Fetch* probe = afterProbe ? store_.Find(true, url) : nullptr;
         fetch->afterProbe = afterProbe && (probe == nullptr || probe->probeOk != true);
@@ -448,7 +448,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         const int status = transfer->Status();
         if (transfer->HeadersReceived() && (status == 429 || status == 503)) {
             queue_.HoldBack(
-                std::string(fetch.host),
+                *fetch.host,
                 clock_.Now() + std::chrono::duration_cast<platform::Clock::TimePoint::duration>(
                                    rules_.RetryAfter(*transfer)));
         }

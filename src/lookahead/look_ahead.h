@@ -91,7 +91,7 @@ class LookAhead final : public platform::TransferEngine,
         std::string pageURL;
         int depth = 0;
         WalkSettings settings;
-        std::uint64_t settingsVersion = 0;
+        std::uint32_t settingsVersion = 0;
     };
 
     // --- Rehearsal::Fetches, under mutex_ ---
@@ -131,7 +131,7 @@ class LookAhead final : public platform::TransferEngine,
     bool active_ = false;    // a run is on
     bool fetching_ = false;  // ... and the look-ahead may still send requests
     WalkSettings settings_;
-    std::uint64_t settingsVersion_ = 0;
+    std::uint32_t settingsVersion_ = 0;
     std::uint64_t generation_ = 0;
     lookahead::AnswerStore store_;
     lookahead::FetchQueue queue_;

@@ -25,7 +25,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
         }
         const PlannedFetch& element = (*frame.plan)[frame.next];
         if (!frame.waiting) {
-            if (!met_.insert(element.url).second) {
+            if (!met_.insert(Key(element.url)).second) {
                 ++frame.next;
                 continue;
             }
@@ -38,7 +38,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     ++frame.next;
                     continue;
                 case FetchKind::kFragmentPage:
-                    if (loaded_.insert(element.FetchURL()).second) {
+                    if (loaded_.insert(Key(element.FetchURL())).second) {
                         Fetch& page = fetches.Want(false, element.FetchURL(), NextPlace());
                         page.forFragments = true;
                         if (UsedAgainAfterLetGo(page)) {

@@ -376,18 +376,20 @@ TEST_F(LookAheadTest, ProbesAheadOfTheWalkStopAtTheBudget) {
     EXPECT_LE(lookAhead->HeldBytes(), 6 * lookahead::AnswerStore::kPerAnswer);
 }
 
-lookahead::Fetch Waiting(bool head, std::string_view host, std::int64_t place) {
+lookahead::Fetch Waiting(bool head, const std::string& host, std::int64_t place) {
     lookahead::Fetch fetch;
     fetch.head = head;
-    fetch.url = std::string(host) + "/x";
-    fetch.host = host;
+    fetch.url = host + "/x";
+    fetch.host = &host;
     fetch.priority.major = place;
     return fetch;
 }
 
 TEST(FetchQueue, AHostsWaitHoldsBackThatHostAlone) {
-    lookahead::Fetch slow = Waiting(true, "http://slow", 0);
-    lookahead::Fetch other = Waiting(true, "http://other", 1);
+    const std::string slowHost = "http://slow";
+    const std::string otherHost = "http://other";
+    lookahead::Fetch slow = Waiting(true, slowHost, 0);
+    lookahead::Fetch other = Waiting(true, otherHost, 1);
     lookahead::FetchQueue queue(8, 8);
     queue.Add(slow);
     queue.Add(other);
