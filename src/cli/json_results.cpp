@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "advisories/syntax_checker.h"
@@ -58,14 +59,14 @@ const char* EndName(RunEnd how) {
     return "failed";
 }
 
-const char* VerdictOf(const std::string& url) {
+const char* VerdictOf(std::string_view url) {
     if (LinkStatistics::IsBrokenLink(url)) {
         return "broken";
     }
     return LinkStatistics::IsSkippedLink(url) ? "skipped" : "valid";
 }
 
-int LoadSecondsOf(const std::string& url) {
+int LoadSecondsOf(std::string_view url) {
     if (LinkStatistics::IsBrokenLink(url)) {
         return LinkStatistics::BrokenLinks().At(url);
     }
@@ -76,7 +77,7 @@ Json Urls() {
     Json urls = Json::array();
     // The referrer map holds every URL with a verdict, in the order the verdicts were given.
     for (const auto& entry : LinkStatistics::Referrers()) {
-        const std::string& url = entry.key;
+        const std::string_view url = entry.key;
         const LinkStatistics::VerdictDetails details = LinkStatistics::DetailsOf(url);
         // The start URL's registered referrer is empty: no page refers to it.
         std::vector<std::string> referrers = LinkStatistics::ReferrersOf(url);

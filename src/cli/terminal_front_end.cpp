@@ -21,8 +21,8 @@ template <typename Item>
 std::map<std::string, std::string> UrlsOfEntries(const Dictionary<Item>& verdicts) {
     std::map<std::string, std::string> urls;
     for (const auto& verdict : verdicts) {
-        urls.emplace(verdict.key + " <- " + LinkStatistics::Referrers().At(verdict.key),
-                     verdict.key);
+        const std::string url(verdict.key);
+        urls.emplace(url + " <- " + std::string(LinkStatistics::Referrers().At(url)), url);
     }
     return urls;
 }
