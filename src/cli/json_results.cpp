@@ -98,10 +98,11 @@ Json Urls() {
 
 Json Advisories() {
     Json advisories = Json::array();
-    for (const SyntaxChecker::Advisory& advisory : SyntaxChecker::Advisories()) {
+    for (std::size_t i = 0; i < SyntaxChecker::AdvisoryCount(); ++i) {
+        const SyntaxChecker::Advisory advisory = SyntaxChecker::AdvisoryAt(i);
         // The subject names the element, then its URL: "Image <src>", "Anchor <url>".
         const std::size_t space = advisory.subject.find(' ');
-        const std::string href =
+        const std::string_view href =
             space == std::string::npos ? advisory.subject : advisory.subject.substr(space + 1);
         advisories.push_back(
             {{"href", href}, {"page", advisory.referrer}, {"message", advisory.message}});
@@ -139,7 +140,7 @@ void WriteJsonResults(std::ostream& out, const CliOptions& options, const RunFac
         {"valid", LinkStatistics::ValidLinks().Count()},
         {"broken", LinkStatistics::BrokenLinks().Count()},
         {"skipped", LinkStatistics::SkippedLinks().Count()},
-        {"advisories", SyntaxChecker::Advisories().size()},
+        {"advisories", SyntaxChecker::AdvisoryCount()},
     };
     const Json document = {{"run", run}, {"urls", Urls()}, {"advisories", Advisories()}};
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
