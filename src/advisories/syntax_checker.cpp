@@ -1,9 +1,12 @@
 #include "advisories/syntax_checker.h"
 
+#include <array>
 #include <charconv>
+#include <deque>
 
 #include "platform/ascii.h"
 #include "registry/report_record.h"
+#include "registry/text_table.h"
 
 namespace quill::SyntaxChecker {
 namespace {
@@ -14,8 +17,14 @@ constexpr const char* kBulkySentence = "Image is too bulky. ";
 constexpr const char* kAnchorNoAltSentence = "ALT tag in anchor gives baloon help in IE. ";
 constexpr long long kBulkyAboveBytes = 10000;
 
-std::vector<Advisory>& Store() {
-    static std::vector<Advisory> store;
+// Each advisory names its three texts by id in one table of texts.
+struct Store {
+    TextTable texts;
+    std::deque<std::array<TextTable::Id, 3>> advisories;  // subject, referrer, message
+};
+
+Store& TheStore() {
+    static Store store;
     return store;
 }
 
@@ -33,9 +42,10 @@ bool IsBulky(const std::string& fileSize) {
 
 }  // namespace
 
-void AddAdvisory(const std::string& subject, const std::string& referrer,
-                 const std::string& message) {
-    Store().push_back(Advisory{subject, referrer, message});
+void AddAdvisory(std::string_view subject, std::string_view referrer, std::string_view message) {
+    Store& store = TheStore();
+    store.advisories.push_back(
+        {store.texts.Intern(subject), store.texts.Intern(referrer), store.texts.Intern(message)});
 }
 
 void CheckImageMarkup(const platform::ImageElement& image, const std::string& pageUrl) {
@@ -65,17 +75,24 @@ void CheckAnchorMarkup(const platform::LinkElement& link, const std::string& url
     }
 }
 
-const std::vector<Advisory>& Advisories() {
-    return Store();
+std::size_t AdvisoryCount() {
+    return TheStore().advisories.size();
+}
+
+Advisory AdvisoryAt(std::size_t index) {
+    const Store& store = TheStore();
+    const auto& [subject, referrer, message] = store.advisories.at(index);
+    return {store.texts.Text(subject), store.texts.Text(referrer), store.texts.Text(message)};
 }
 
 void WriteAdvisoryReport(std::ostream& file) {
-    if (Store().empty()) {
+    if (AdvisoryCount() == 0) {
         return;
     }
     WriteReportRecord(file, {ReportTextField("link status"), ReportTextField("warning message"),
                              ReportTextField("link href"), ReportTextField("referer")});
-    for (const Advisory& advisory : Store()) {
+    for (std::size_t i = 0; i < AdvisoryCount(); ++i) {
+        const Advisory advisory = AdvisoryAt(i);
         WriteReportRecord(file,
                           {ReportTextField("warning"), ReportTextField(advisory.message),
                            ReportTextField(advisory.subject), ReportTextField(advisory.referrer)});
@@ -83,7 +100,9 @@ void WriteAdvisoryReport(std::ostream& file) {
 }
 
 void ResetAdvisories() {
-    Store().clear();
+    Store& store = TheStore();
+    store.advisories = {};
+    store.texts.Clear();
 }
 
 }  // namespace quill::SyntaxChecker

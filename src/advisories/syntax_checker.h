@@ -2,27 +2,31 @@
 // kept in a store that holds one crawl run's advice and is written as the report's last section.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "platform/document.h"
 
 namespace quill::SyntaxChecker {
 
+// One advisory as the store gives it back; the texts stay valid until ResetAdvisories.
 struct Advisory {
-    std::string subject;   // "Image <src>" or "Anchor <url>"
-    std::string referrer;  // page where the element was met
-    std::string message;   // one or more sentences, each ending in ". "
+    std::string_view subject;   // "Image <src>" or "Anchor <url>"
+    std::string_view referrer;  // page where the element was met
+    std::string_view message;   // one or more sentences, each ending in ". "
 };
 
-void AddAdvisory(const std::string& subject, const std::string& referrer,
-                 const std::string& message);
+// The store keeps each text once: a page's URL and a message are shared by its advisories.
+void AddAdvisory(std::string_view subject, std::string_view referrer, std::string_view message);
 void CheckImageMarkup(const platform::ImageElement& image, const std::string& pageUrl);
 void CheckAnchorMarkup(const platform::LinkElement& link, const std::string& url,
                        const std::string& pageUrl);
 
-const std::vector<Advisory>& Advisories();
+// The advisories in the order they were added.
+std::size_t AdvisoryCount();
+Advisory AdvisoryAt(std::size_t index);
 // Empties the store; every Start does, with the link registry, so a report describes one run.
 void ResetAdvisories();
 

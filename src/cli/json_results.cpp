@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "advisories/syntax_checker.h"
@@ -58,14 +59,14 @@ const char* EndName(RunEnd how) {
     return "failed";
 }
 
-const char* VerdictOf(const std::string& url) {
+const char* VerdictOf(std::string_view url) {
     if (LinkStatistics::IsBrokenLink(url)) {
         return "broken";
     }
     return LinkStatistics::IsSkippedLink(url) ? "skipped" : "valid";
 }
 
-int LoadSecondsOf(const std::string& url) {
+int LoadSecondsOf(std::string_view url) {
     if (LinkStatistics::IsBrokenLink(url)) {
         return LinkStatistics::BrokenLinks().At(url);
     }
@@ -76,7 +77,7 @@ Json Urls() {
     Json urls = Json::array();
     // The referrer map holds every URL with a verdict, in the order the verdicts were given.
     for (const auto& entry : LinkStatistics::Referrers()) {
-        const std::string& url = entry.key;
+        const std::string_view url = entry.key;
         const LinkStatistics::VerdictDetails details = LinkStatistics::DetailsOf(url);
         // The start URL's registered referrer is empty: no page refers to it.
         std::vector<std::string> referrers = LinkStatistics::ReferrersOf(url);
@@ -97,10 +98,11 @@ Json Urls() {
 
 Json Advisories() {
     Json advisories = Json::array();
-    for (const SyntaxChecker::Advisory& advisory : SyntaxChecker::Advisories()) {
+    for (std::size_t i = 0; i < SyntaxChecker::AdvisoryCount(); ++i) {
+        const SyntaxChecker::Advisory advisory = SyntaxChecker::AdvisoryAt(i);
         // The subject names the element, then its URL: "Image <src>", "Anchor <url>".
         const std::size_t space = advisory.subject.find(' ');
-        const std::string href =
+        const std::string_view href =
             space == std::string::npos ? advisory.subject : advisory.subject.substr(space + 1);
         advisories.push_back(
             {{"href", href}, {"page", advisory.referrer}, {"message", advisory.message}});
@@ -138,7 +140,7 @@ void WriteJsonResults(std::ostream& out, const CliOptions& options, const RunFac
         {"valid", LinkStatistics::ValidLinks().Count()},
         {"broken", LinkStatistics::BrokenLinks().Count()},
         {"skipped", LinkStatistics::SkippedLinks().Count()},
-        {"advisories", SyntaxChecker::Advisories().size()},
+        {"advisories", SyntaxChecker::AdvisoryCount()},
     };
     const Json document = {{"run", run}, {"urls", Urls()}, {"advisories", Advisories()}};
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;

@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     if (options.json) {
         WriteJsonResults(out, options, facts, frontEnd);
     } else {
-        WriteResults(out, frontEnd, static_cast<int>(SyntaxChecker::Advisories().size()),
+        WriteResults(out, frontEnd, static_cast<int>(SyntaxChecker::AdvisoryCount()),
                      reportProblem.empty() ? options.reportPath : "", options.quiet);
     }
     if (!options.outputPath.empty()) {

@@ -2,7 +2,7 @@
 
 namespace quill::cli {
 
-std::string Printable(const std::string& text) {
+std::string Printable(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string printable;
     printable.reserve(text.size());

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace quill::cli {
 
 // The text with every control character (0x00-0x1F, 0x7F) written as %XX, e.g. CR as %0D.
-std::string Printable(const std::string& text);
+std::string Printable(std::string_view text);
 
 }  // namespace quill::cli

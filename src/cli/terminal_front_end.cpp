@@ -1,8 +1,9 @@
 #include "cli/terminal_front_end.h"
 
 #include <algorithm>
-#include <map>
+#include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "cli/printable.h"
 #include "crawl/result_list_order.h"
@@ -16,31 +17,45 @@ std::string OrZero(const std::string& count) {
     return count.empty() ? "0" : count;
 }
 
-// The registry's URL behind each "url <- referrer" entry of the skipped or broken list.
+// One entry of a result list as the window shows it: a successful entry is its URL, a skipped or
+// broken one "url <- referrer".
+struct ListEntry {
+    std::string_view url;
+    std::string withReferrer;  // skipped and broken entries only
+    bool hasReferrer = false;
+    std::string_view Text() const { return hasReferrer ? withReferrer : url; }
+};
+
+// A list in the window's order, made from the registry, which keeps every verdict of the run.
 template <typename Item>
-std::map<std::string, std::string> UrlsOfEntries(const Dictionary<Item>& verdicts) {
-    std::map<std::string, std::string> urls;
+std::vector<ListEntry> SortedList(const Dictionary<Item>& verdicts, bool hasReferrer) {
+    std::vector<ListEntry> entries;
+    entries.reserve(static_cast<std::size_t>(verdicts.Count()));
     for (const auto& verdict : verdicts) {
-        urls.emplace(verdict.key + " <- " + LinkStatistics::Referrers().At(verdict.key),
-                     verdict.key);
+        ListEntry& entry = entries.emplace_back(ListEntry{verdict.key, {}, hasReferrer});
+        if (hasReferrer) {
+            entry.withReferrer = std::string(verdict.key) + " <- " +
+                                 std::string(LinkStatistics::Referrers().At(verdict.key));
+        }
     }
-    return urls;
+    std::stable_sort(entries.begin(), entries.end(), [](const ListEntry& a, const ListEntry& b) {
+        return ResultListLess(a.Text(), b.Text());
+    });
+    return entries;
 }
 
-// One skipped or broken entry: the line with its reason, then a line per further referrer.
-void WriteEntry(std::ostream& out, const std::string& indent, const std::string& entry,
-                const std::map<std::string, std::string>& urls) {
-    out << indent << Printable(entry);
-    const auto url = urls.find(entry);
-    if (url == urls.end()) {
+// One entry; a skipped or broken one with its reason, then a line per further referrer.
+void WriteEntry(std::ostream& out, const std::string& indent, const ListEntry& entry) {
+    out << indent << Printable(entry.Text());
+    if (!entry.hasReferrer) {
         out << "\n";
         return;
     }
-    if (const std::string reason = LinkStatistics::ReasonOf(url->second); !reason.empty()) {
+    if (const std::string reason = LinkStatistics::ReasonOf(entry.url); !reason.empty()) {
         out << " [" << Printable(reason) << "]";
     }
     out << "\n";
-    const std::vector<std::string> referrers = LinkStatistics::ReferrersOf(url->second);
+    const std::vector<std::string> referrers = LinkStatistics::ReferrersOf(entry.url);
     for (std::size_t i = 1; i < referrers.size(); ++i) {
         out << indent << " <- " << Printable(referrers[i]) << "\n";
     }
@@ -152,13 +167,10 @@ void TerminalFrontEnd::SetCaption(CaptionControl control, const std::string& cap
     }
 }
 
-void TerminalFrontEnd::AddToList(ListControl list, const std::string& entry) {
-    lists_[list].push_back(entry);
-}
+// The registry keeps every entry the lists would hold; they are printed from it at the end.
+void TerminalFrontEnd::AddToList(ListControl, const std::string&) {}
 
-void TerminalFrontEnd::ClearList(ListControl list) {
-    lists_[list].clear();
-}
+void TerminalFrontEnd::ClearList(ListControl) {}
 
 int TerminalFrontEnd::MaximumDepth() {
     return options_.maxDepth;
@@ -166,16 +178,6 @@ int TerminalFrontEnd::MaximumDepth() {
 
 void TerminalFrontEnd::ShowRunFailure(const std::string& message) {
     runFailures_.push_back(message);
-}
-
-std::vector<std::string> TerminalFrontEnd::SortedList(ListControl list) const {
-    const auto it = lists_.find(list);
-    if (it == lists_.end()) {
-        return {};
-    }
-    std::vector<std::string> sorted = it->second;
-    std::stable_sort(sorted.begin(), sorted.end(), ResultListLess);
-    return sorted;
 }
 
 std::string TerminalFrontEnd::Count(ListControl list) const {
@@ -189,8 +191,11 @@ std::string TerminalFrontEnd::Count(ListControl list) const {
     if (caption != captions_.end() && !caption->second.empty()) {
         return caption->second;
     }
-    const auto entries = lists_.find(list);
-    return std::to_string(entries == lists_.end() ? 0 : entries->second.size());
+    const int count = list == ListControl::lstGoodLinks ? LinkStatistics::ValidLinks().Count()
+                      : list == ListControl::lstSkippedLinks
+                          ? LinkStatistics::SkippedLinks().Count()
+                          : LinkStatistics::BrokenLinks().Count();
+    return std::to_string(count);
 }
 
 void TerminalFrontEnd::ShowProgress() {
@@ -214,11 +219,9 @@ std::string TerminalFrontEnd::RunEndLine() const {
 
 void WriteResults(std::ostream& out, const TerminalFrontEnd& frontEnd, int advisories,
                   const std::string& reportPath, bool quiet) {
-    const std::map<std::string, std::string> brokenUrls =
-        UrlsOfEntries(LinkStatistics::BrokenLinks());
     if (quiet) {
-        for (const std::string& entry : frontEnd.SortedList(ListControl::lstBrokenLinks)) {
-            WriteEntry(out, "", entry, brokenUrls);
+        for (const ListEntry& entry : SortedList(LinkStatistics::BrokenLinks(), true)) {
+            WriteEntry(out, "", entry);
         }
         out << Printable(frontEnd.RunEndLine()) << " ("
             << frontEnd.Count(ListControl::lstBrokenLinks) << " broken, "
@@ -228,19 +231,18 @@ void WriteResults(std::ostream& out, const TerminalFrontEnd& frontEnd, int advis
             << std::flush;
         return;
     }
-    const std::map<std::string, std::string> skippedUrls =
-        UrlsOfEntries(LinkStatistics::SkippedLinks());
-    const std::map<std::string, std::string> noUrls;
-    const std::tuple<const char*, ListControl, const std::map<std::string, std::string>&>
-        sections[] = {
-            {"Successful Links", ListControl::lstGoodLinks, noUrls},
-            {"Skipped Links", ListControl::lstSkippedLinks, skippedUrls},
-            {"Broken Links", ListControl::lstBrokenLinks, brokenUrls},
-        };
-    for (const auto& [caption, list, urls] : sections) {
+    const std::tuple<const char*, ListControl, std::vector<ListEntry>> sections[] = {
+        {"Successful Links", ListControl::lstGoodLinks,
+         SortedList(LinkStatistics::ValidLinks(), false)},
+        {"Skipped Links", ListControl::lstSkippedLinks,
+         SortedList(LinkStatistics::SkippedLinks(), true)},
+        {"Broken Links", ListControl::lstBrokenLinks,
+         SortedList(LinkStatistics::BrokenLinks(), true)},
+    };
+    for (const auto& [caption, list, entries] : sections) {
         out << caption << ": " << frontEnd.Count(list) << "\n";
-        for (const std::string& entry : frontEnd.SortedList(list)) {
-            WriteEntry(out, "  ", entry, urls);
+        for (const ListEntry& entry : entries) {
+            WriteEntry(out, "  ", entry);
         }
         out << "\n";
     }

@@ -1,5 +1,5 @@
 // The command line's front end of the crawl: the window's controls as plain values taken from the
-// command line, the result lists kept in memory and printed at the end, and a live progress line
+// command line, the result lists printed at the end from the registry, and a live progress line
 // for a terminal.
 #pragma once
 
@@ -58,9 +58,7 @@ class TerminalFrontEnd final : public CrawlFrontEnd {
     void ShowRunFailure(const std::string& message) override;
     void ShowRunEnd(RunEnd how) override { runEnd_ = how; }
 
-    // The list in the window's order.
-    std::vector<std::string> SortedList(ListControl list) const;
-    // The count its label shows; the list's length while the label is still empty.
+    // The count its label shows; the registry's count while the label is still empty.
     std::string Count(ListControl list) const;
     const std::vector<std::string>& RunFailures() const { return runFailures_; }
     // How the run ended, as the last line of the output says it: "Finished", "Stopped" or
@@ -76,7 +74,6 @@ class TerminalFrontEnd final : public CrawlFrontEnd {
     std::string baseUrl_;
     ProgressLine& progress_;
     std::map<CaptionControl, std::string> captions_;
-    std::map<ListControl, std::vector<std::string>> lists_;
     std::vector<std::string> runFailures_;
     RunEnd runEnd_ = RunEnd::kFinished;
 };

@@ -62,7 +62,7 @@ std::string FailureText(std::exception_ptr failure) {
 std::vector<std::string> OpenPageURLs() {
     std::vector<std::string> pages;
     for (const auto& entry : LinkStatistics::OpenPages()) {
-        pages.push_back(entry.key);
+        pages.emplace_back(entry.key);
     }
     return pages;
 }

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string>
+#include <string_view>
 
 namespace quill {
 
-inline bool ResultListLess(const std::string& a, const std::string& b) {
+inline bool ResultListLess(std::string_view a, std::string_view b) {
     const bool foldedLess = std::lexicographical_compare(
         a.begin(), a.end(), b.begin(), b.end(),
         [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });

@@ -2,7 +2,7 @@
 
 namespace quill {
 
-std::string ReportTextField(const std::string& value) {
+std::string ReportTextField(std::string_view value) {
     std::string field = "\"";
     for (char c : value) {
         field += c;

@@ -35,9 +35,12 @@ std::string Report() {
 
 // The one advisory a check left, as "subject|referrer|message"; else how many it left.
 std::string OnlyAdvisory() {
-    const auto& found = Advisories();
-    return found.size() != 1 ? std::to_string(found.size()) + " advisories"
-                             : found[0].subject + "|" + found[0].referrer + "|" + found[0].message;
+    if (AdvisoryCount() != 1) {
+        return std::to_string(AdvisoryCount()) + " advisories";
+    }
+    const Advisory found = AdvisoryAt(0);
+    return std::string(found.subject) + "|" + std::string(found.referrer) + "|" +
+           std::string(found.message);
 }
 
 // Images: alt, then size, then bulk. Anchors (<a> only): alt in an attribute or the link text.

@@ -161,7 +161,7 @@ template <typename Map>
 std::vector<std::string> KeysOf(const Map& map) {
     std::vector<std::string> keys;
     for (const auto& entry : map) {
-        keys.push_back(entry.key);
+        keys.emplace_back(entry.key);
     }
     return keys;
 }

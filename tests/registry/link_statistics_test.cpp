@@ -8,6 +8,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace quill::LinkStatistics {
 namespace {
@@ -15,6 +16,14 @@ namespace {
 using testing::ElementsAre;
 
 const char* const kHeader = "\"link status\",\"time to load\",\"link href\",\"referer\"\r\n";
+
+std::vector<std::string> OpenKeys() {
+    std::vector<std::string> keys;
+    for (const auto& entry : OpenPages()) {
+        keys.emplace_back(entry.key);
+    }
+    return keys;
+}
 
 std::string Report() {
     std::ostringstream file;
@@ -76,6 +85,56 @@ TEST(LinkRegistry, ReportIsByteExactAndSecondVerdictsAreRefusedWhole) {
                 ElementsAre("http://site/", "http://site/c.html", "http://site/d.html"));
     AddFurtherReferrer("http://site/open-only.html", "http://site/a.html");
     EXPECT_THAT(ReferrersOf("http://site/open-only.html"), ElementsAre());
+}
+
+// Removing an open page in the middle keeps the others findable, in order, however often pages
+// leave and come back.
+TEST(LinkRegistry, OpenPagesLeaveFromAnywhereInTheirOrder) {
+    ResetLinkStatistics();
+    for (const char* page : {"http://site/a", "http://site/b", "http://site/c", "http://site/d"}) {
+        AddOpenPage(page);
+    }
+    RemoveOpenPage("http://site/b");
+    AddOpenPage("http://site/b");
+    RemoveOpenPage("http://site/c");
+    EXPECT_THAT(OpenKeys(), ElementsAre("http://site/a", "http://site/d", "http://site/b"));
+    RemoveOpenPage("http://site/d");
+    EXPECT_TRUE(IsOpenPage("http://site/b") && !IsOpenPage("http://site/c"));
+    EXPECT_THROW(RemoveOpenPage("http://site/d"), MissingKey);
+    EXPECT_THAT(OpenKeys(), ElementsAre("http://site/a", "http://site/b"));
+}
+
+// A new run owes nothing to the last one, though its URLs come in the places of the last run's:
+// no verdict, open page, details or referral carries over.
+TEST(LinkRegistry, NothingOfARunCarriesOverToTheNext) {
+    ResetLinkStatistics();
+    AddOpenPage("http://site/old");
+    AddValidLink("http://site/old.gif", 1, "http://site/old", "200 OK");
+    SetVerdictDetails("http://site/old.gif", {200, 5, "image"});
+    AddFurtherReferrer("http://site/old.gif", "http://site/p");
+    ResetLinkStatistics();
+    AddOpenPage("http://site/new");
+    AddFurtherReferrer("http://site/new.gif", "http://site/p");
+    AddBrokenLink("http://site/new.gif", 3, "http://site/new", "404 Not Found");
+    EXPECT_FALSE(IsValidLink("http://site/new.gif") || IsOpenPage("http://site/old"));
+    EXPECT_EQ(DetailsOf("http://site/new.gif").kind, "");
+    EXPECT_THAT(ReferrersOf("http://site/new.gif"),
+                ElementsAre("http://site/new", "http://site/p"));
+}
+
+// Texts stay where they were put, long or short, while many more come after them.
+TEST(LinkRegistry, KeepsEveryTextOfABigRun) {
+    ResetLinkStatistics();
+    const std::string padding(200, 'x');
+    const std::string longPage = "http://site/" + std::string(10000, 'y');
+    const auto page = [&](int i) { return "http://site/" + std::to_string(i / 7) + padding; };
+    for (int i = 0; i < 3000; ++i) {
+        AddValidLink(page(i) + std::to_string(i), i, page(i));
+        AddFurtherReferrer(page(i) + std::to_string(i), i == 0 ? longPage : "http://site/");
+    }
+    EXPECT_THAT(ReferrersOf(page(0) + "0"), ElementsAre(page(0), longPage));
+    EXPECT_THAT(ReferrersOf(page(2999) + "2999"), ElementsAre(page(2999), "http://site/"));
+    EXPECT_EQ(ValidLinks().At(page(1500) + "1500"), 1500);
 }
 
 }  // namespace

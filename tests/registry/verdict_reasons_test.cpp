@@ -80,9 +80,9 @@ TEST(VerdictReasonsRun, EveryStartEmptiesTheAdvisoriesWithTheRegistry) {
     rig.Page(kStart, DocumentBuilder(kStart).Link("http://site/dir/a.html", "<a></a>").Build());
     rig.Page("http://site/dir/a.html", DocumentBuilder().Build());
     rig.Run(kStart);
-    ASSERT_EQ(SyntaxChecker::Advisories().size(), 1u);
+    ASSERT_EQ(SyntaxChecker::AdvisoryCount(), 1u);
     rig.Run(kStart);
-    EXPECT_EQ(SyntaxChecker::Advisories().size(), 1u);
+    EXPECT_EQ(SyntaxChecker::AdvisoryCount(), 1u);
 }
 
 }  // namespace
