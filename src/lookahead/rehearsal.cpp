@@ -80,6 +80,11 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
         frame.waiting = false;
         ++frame.next;
         if (outcome == Outcome::kWalked) {
+            // A page whose last element leads down has nothing left to rehearse: its frame goes,
+            // so that a chain of pages costs the rehearsal one frame, not one a level.
+            if (frame.next >= frame.plan->size()) {
+                frames_.pop_back();
+            }
             frames_.push_back(Frame{std::move(plan), depth, 0, false});
         }
     }
