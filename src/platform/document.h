@@ -9,6 +9,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quill::platform {
@@ -26,11 +27,23 @@ class FileSizeSource {
     virtual std::string FileSizeOf(const std::string& absoluteUrl) = 0;
 };
 
+// What an element's outerHTML (its markup with everything inside it) mentions, read as the markup
+// advisories read it: upper-cased, anywhere, attribute values and text included. Elements keep
+// these facts, worked out while the page is built, instead of the markup itself.
+struct MarkupMentions {
+    bool alt = false;     // "ALT"
+    bool width = false;   // "WIDTH"
+    bool height = false;  // "HEIGHT"
+
+    static MarkupMentions In(std::string_view markup);
+    bool operator==(const MarkupMentions&) const = default;
+};
+
 // <img>
 struct ImageElement {
     std::string src;  // absolute
     std::string alt;
-    std::string outerHTML;
+    MarkupMentions markup;                       // of its outerHTML
     std::shared_ptr<FileSizeSource> sizeSource;  // may be null: size unknown
 
     std::string tagName() const { return "IMG"; }
@@ -40,11 +53,12 @@ struct ImageElement {
 
 // <a href> and <area href>
 struct LinkElement {
-    std::string href;  // absolute
-    std::string hash;  // "#name", or "" when the URL has no fragment
-    std::string name;
-    std::string tagName;  // "A" or "AREA"
-    std::string outerHTML;
+    std::string href;       // absolute
+    std::string hash;       // "#name", or "" when the URL has no fragment
+    bool area = false;      // an <area> of an image map
+    MarkupMentions markup;  // of its outerHTML
+
+    std::string tagName() const { return area ? "AREA" : "A"; }
 };
 
 // <a name>

@@ -20,7 +20,6 @@ namespace {
 constexpr std::size_t kMiB = std::size_t{1024} * 1024;
 // Below this a page cannot exhaust the parser's memory; we stop halving there.
 constexpr std::size_t kSmallestRetry = 4096;
-constexpr std::size_t kCutOuterHtml = 256;
 
 // ---------------------------------------------------------------------------------------------
 // The parser's memory. Its many small pieces (nodes, attributes, short strings) are carved from
@@ -359,8 +358,8 @@ bool EndTagIsOwn(const GumboElement& element) {
 
 class TreeCollector {
   public:
-    TreeCollector(const std::string& source, Document& document, std::size_t outerHtmlBudget)
-        : source_(source), document_(document), outerHtmlBudget_(outerHtmlBudget) {}
+    TreeCollector(const std::string& source, Document& document)
+        : source_(source), document_(document) {}
 
     void Walk(const GumboNode* root) {
         std::vector<Frame> stack;
@@ -462,8 +461,7 @@ class TreeCollector {
                 if (Attribute(node, "href") != nullptr) {
                     LinkElement link;
                     link.href = AttributeOr(node, "href");
-                    link.name = AttributeOr(node, "name");
-                    link.tagName = isAnchor ? "A" : "AREA";
+                    link.area = !isAnchor;
                     frame.linkIndex = static_cast<int>(document_.links.size());
                     document_.links.push_back(std::move(link));
                 }
@@ -525,31 +523,24 @@ class TreeCollector {
         }
         end = std::min(end, source_.size());
         if (frame.linkIndex >= 0 || frame.imageIndex >= 0) {
-            std::string outer = OuterHtml(frame, hasStartTag, start, end);
+            const MarkupMentions mentions = OuterHtmlMentions(frame, hasStartTag, start, end);
             if (frame.linkIndex >= 0) {
-                document_.links[frame.linkIndex].outerHTML = std::move(outer);
+                document_.links[frame.linkIndex].markup = mentions;
             } else {
-                document_.images[frame.imageIndex].outerHTML = std::move(outer);
+                document_.images[frame.imageIndex].markup = mentions;
             }
         }
         return end;
     }
 
-    std::string OuterHtml(const Frame& frame, bool hasStartTag, std::size_t start,
-                          std::size_t end) {
-        std::string outer;
+    // What the element's outerHTML mentions: its markup from the source, or, for an element the
+    // parser made up, the markup a browser would show for it.
+    MarkupMentions OuterHtmlMentions(const Frame& frame, bool hasStartTag, std::size_t start,
+                                     std::size_t end) const {
         if (hasStartTag && start < end) {
-            outer.assign(source_, start, end - start);
-        } else {
-            outer = SynthesizedMarkup(frame.node, end);
+            return MarkupMentions::In(std::string_view(source_).substr(start, end - start));
         }
-        const std::size_t room =
-            outerHtmlBudget_ > outerHtmlUsed_ ? outerHtmlBudget_ - outerHtmlUsed_ : 0;
-        if (outer.size() > room) {
-            outer.resize(std::min(outer.size(), std::max(room, kCutOuterHtml)));
-        }
-        outerHtmlUsed_ += outer.size();
-        return outer;
+        return MarkupMentions::In(SynthesizedMarkup(frame.node, end));
     }
 
     // For an element the parser made up: its tag and attributes, and whatever source lies in it.
@@ -586,8 +577,6 @@ class TreeCollector {
 
     const std::string& source_;
     Document& document_;
-    const std::size_t outerHtmlBudget_;
-    std::size_t outerHtmlUsed_ = 0;
     bool titleSeen_ = false;
     std::string titleText_;
     std::optional<std::string> baseHref_;
@@ -631,6 +620,18 @@ void ResolveReferences(Document& document, const std::optional<std::string>& bas
     }
 }
 
+// The collections grew by doubling; a document kept while its page is walked holds no spare room.
+void ShrinkCollections(Document& document) {
+    document.images.shrink_to_fit();
+    document.applets.shrink_to_fit();
+    document.scripts.shrink_to_fit();
+    document.styleSheets.shrink_to_fit();
+    document.links.shrink_to_fit();
+    document.anchors.shrink_to_fit();
+    document.frames.shrink_to_fit();
+    document.forms.shrink_to_fit();
+}
+
 NestingLimits ScaledToPage(const NestingLimits& limits, std::size_t pageSize) {
     constexpr std::size_t kWork = std::size_t{1} << 29;
     const std::size_t size = std::max<std::size_t>(pageSize, 1);
@@ -665,8 +666,6 @@ Document BuildHtmlDocument(std::string html, std::string url,
     // that text, and the page is held once.
     LimitHtmlNesting(html, ScaledToPage(limits.nesting, html.size()));
 
-    const std::size_t outerBudget =
-        limits.outerHtmlBytes != 0 ? limits.outerHtmlBytes : 16 * kMiB + 2 * html.size();
     std::optional<std::string> baseHref;
     std::vector<bool> imageHasSrc;
     std::size_t length = html.size();
@@ -675,7 +674,7 @@ Document BuildHtmlDocument(std::string html, std::string url,
         ParserMemory memory(liveLimit, liveLimit * 4);
         GumboOutput* output = ParseWithin(memory, html.data(), length);
         if (output != nullptr) {
-            TreeCollector collector(html, document, outerBudget);
+            TreeCollector collector(html, document);
             collector.Walk(output->document);
             baseHref = collector.BaseHref();
             imageHasSrc = collector.ImageHasSrc();
@@ -693,6 +692,7 @@ Document BuildHtmlDocument(std::string html, std::string url,
     for (ImageElement& image : document.images) {
         image.sizeSource = sizeSource;
     }
+    ShrinkCollections(document);
     return document;
 }
 
