@@ -58,7 +58,11 @@ class PagePlanner {
         }
     }
 
-    Plan TakePlan() { return std::move(plan_); }
+    // Without the spare room the plan grew with: plans are kept while their pages are walked.
+    Plan TakePlan() {
+        plan_.shrink_to_fit();
+        return std::move(plan_);
+    }
 
   private:
     void Add(FetchKind kind, const std::string& url, std::string fetchURL, std::int64_t position) {
