@@ -286,22 +286,19 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
 
 bool Crawl::parseDoc(platform::Browser& linkBrowser) {
     const std::string pageURL = linkBrowser.LocationURL();
-    std::shared_ptr<const platform::Document> shown = linkBrowser.GetDocument();
-    if (!shown || !shown->IsHtml()) {
+    // The walk holds the document alone and lets go of each collection once its walker's turn is
+    // over, so a page left open while the walk is deeper down holds only what its remaining
+    // walkers need.
+    platform::Document document = linkBrowser.TakeDocument();
+    if (!document.IsHtml()) {
         return true;
     }
-    frontEnd_.SetCaption(CaptionControl::lblDocTitle, shown->title);
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
     frontEnd_.PageWalkStarted(pageURL);
     if (services_.lookAhead != nullptr) {
-        services_.lookAhead->PageWalked(*shown, pageURL, state_.currentDepth, CurrentWalkSettings(),
-                                        &Crawl::SeenBefore);
+        services_.lookAhead->PageWalked(document, pageURL, state_.currentDepth,
+                                        CurrentWalkSettings(), &Crawl::SeenBefore);
     }
-
-    // The walk reads its own copy of the document and lets go of each collection once its
-    // walker's turn is over, so a page left open while the walk is deeper down holds only what
-    // its remaining walkers need.
-    platform::Document document = *shown;
-    shown.reset();
     // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
     for (const WalkerRow& row : kWalkers) {
         if (frontEnd_.Value(row.box)) {

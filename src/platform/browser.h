@@ -12,7 +12,7 @@
 namespace quill::platform {
 
 class Browser {
-public:
+  public:
     static constexpr int kReadyStateComplete = 4;
 
     virtual ~Browser() = default;
@@ -30,6 +30,10 @@ public:
     virtual std::string LocationURL() = 0;
     // The document shown (what has arrived so far while loading); never null.
     virtual std::shared_ptr<const Document> GetDocument() = 0;
+    // The document shown, handed over to a walk that lets go of its parts as it goes. A browser
+    // that holds the only reference keeps just the page's address and title; otherwise the walk
+    // gets a copy.
+    virtual Document TakeDocument() { return *GetDocument(); }
 
     // How long one load may take, from the next Navigate on; 0 or less: the standard 60 seconds.
     virtual void SetLoadTimeoutSeconds(int /*seconds*/) {}
@@ -46,7 +50,7 @@ public:
 // Told when the shown page changes, so a front end can display it. Called on the thread that
 // drives the browser.
 class BrowserObserver {
-public:
+  public:
     virtual ~BrowserObserver() = default;
     // The response headers have committed the load to this address.
     virtual void LoadCommitted(const std::string& locationUrl) = 0;
@@ -57,7 +61,7 @@ public:
 // A page load made with the browser's rules (redirects, error pages, charsets) without showing the
 // page: the crawl uses it to look for fragments in other pages.
 class PageLoad {
-public:
+  public:
     virtual ~PageLoad() = default;
     virtual bool Complete() = 0;
     // "about:neterror" when the load failed.
@@ -70,7 +74,7 @@ public:
 };
 
 class PageLoader {
-public:
+  public:
     virtual ~PageLoader() = default;
     virtual std::shared_ptr<PageLoad> Load(const std::string& url) = 0;
 };

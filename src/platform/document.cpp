@@ -27,7 +27,7 @@ std::string AppletElement::Archive() const {
     return *archive;
 }
 
-std::shared_ptr<const Document> Document::NotHtml(std::string url) {
+std::shared_ptr<Document> Document::NotHtml(std::string url) {
     auto document = std::make_shared<Document>();
     document->isHtml = false;
     document->url = std::move(url);

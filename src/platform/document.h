@@ -100,7 +100,7 @@ struct FrameElement {
 class Document {
   public:
     // A document that is not HTML (an image, a PDF...): no title, no collections.
-    static std::shared_ptr<const Document> NotHtml(std::string url);
+    static std::shared_ptr<Document> NotHtml(std::string url);
 
     Document() = default;
 
