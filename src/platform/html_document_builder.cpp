@@ -6,7 +6,9 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -356,10 +358,17 @@ bool EndTagIsOwn(const GumboElement& element) {
            EqualsNoCase(closing, TagNameIn(element.original_tag));
 }
 
+// Links and images as they are collected, while the parser's tree is alive: they grow in blocks,
+// never copied to a larger array on the way.
+struct CollectedElements {
+    std::deque<LinkElement> links;
+    std::deque<ImageElement> images;
+};
+
 class TreeCollector {
   public:
-    TreeCollector(const std::string& source, Document& document)
-        : source_(source), document_(document) {}
+    TreeCollector(const std::string& source, Document& document, CollectedElements& collected)
+        : source_(source), document_(document), collected_(collected) {}
 
     void Walk(const GumboNode* root) {
         std::vector<Frame> stack;
@@ -451,8 +460,8 @@ class TreeCollector {
                 image.src = AttributeOr(node, "src");
                 image.alt = AttributeOr(node, "alt");
                 imageHasSrc_.push_back(Attribute(node, "src") != nullptr);
-                frame.imageIndex = static_cast<int>(document_.images.size());
-                document_.images.push_back(std::move(image));
+                frame.imageIndex = static_cast<int>(collected_.images.size());
+                collected_.images.push_back(std::move(image));
                 break;
             }
             case GUMBO_TAG_A:
@@ -462,8 +471,8 @@ class TreeCollector {
                     LinkElement link;
                     link.href = AttributeOr(node, "href");
                     link.area = !isAnchor;
-                    frame.linkIndex = static_cast<int>(document_.links.size());
-                    document_.links.push_back(std::move(link));
+                    frame.linkIndex = static_cast<int>(collected_.links.size());
+                    collected_.links.push_back(std::move(link));
                 }
                 if (isAnchor && Attribute(node, "name") != nullptr) {
                     document_.anchors.push_back(AnchorElement{AttributeOr(node, "name")});
@@ -525,9 +534,9 @@ class TreeCollector {
         if (frame.linkIndex >= 0 || frame.imageIndex >= 0) {
             const MarkupMentions mentions = OuterHtmlMentions(frame, hasStartTag, start, end);
             if (frame.linkIndex >= 0) {
-                document_.links[frame.linkIndex].markup = mentions;
+                collected_.links[frame.linkIndex].markup = mentions;
             } else {
-                document_.images[frame.imageIndex].markup = mentions;
+                collected_.images[frame.imageIndex].markup = mentions;
             }
         }
         return end;
@@ -577,6 +586,7 @@ class TreeCollector {
 
     const std::string& source_;
     Document& document_;
+    CollectedElements& collected_;
     bool titleSeen_ = false;
     std::string titleText_;
     std::optional<std::string> baseHref_;
@@ -618,6 +628,27 @@ void ResolveReferences(Document& document, const std::optional<std::string>& bas
                                  ? "about:blank"
                                  : absolute(frame.locationHref);
     }
+}
+
+// Into an array of just their number, each block let go as soon as it is moved.
+template <typename Element>
+std::vector<Element> InOneArray(std::deque<Element>& collected) {
+    std::vector<Element> elements;
+    elements.reserve(collected.size());
+    while (!collected.empty()) {
+        elements.push_back(std::move(collected.front()));
+        collected.pop_front();
+    }
+    return elements;
+}
+
+// A page this big is parsed while no other is: the walk and the look-ahead may build the same
+// page at once, and a parse holds about ten times the page.
+constexpr std::size_t kParsedAloneBytes = 4 * kMiB;
+
+std::mutex& BigParseTurn() {
+    static std::mutex turn;
+    return turn;
 }
 
 // The collections grew by doubling; a document kept while its page is walked holds no spare room.
@@ -666,15 +697,21 @@ Document BuildHtmlDocument(std::string html, std::string url,
     // that text, and the page is held once.
     LimitHtmlNesting(html, ScaledToPage(limits.nesting, html.size()));
 
+    html.shrink_to_fit();  // the decoder's spare room
     std::optional<std::string> baseHref;
     std::vector<bool> imageHasSrc;
+    CollectedElements collected;
+    std::unique_lock<std::mutex> turn(BigParseTurn(), std::defer_lock);
+    if (html.size() >= kParsedAloneBytes) {
+        turn.lock();
+    }
     std::size_t length = html.size();
     for (;;) {
         const std::size_t liveLimit = ParserMemoryLimit(limits, length);
         ParserMemory memory(liveLimit, liveLimit * 4);
         GumboOutput* output = ParseWithin(memory, html.data(), length);
         if (output != nullptr) {
-            TreeCollector collector(html, document);
+            TreeCollector collector(html, document, collected);
             collector.Walk(output->document);
             baseHref = collector.BaseHref();
             imageHasSrc = collector.ImageHasSrc();
@@ -688,6 +725,11 @@ Document BuildHtmlDocument(std::string html, std::string url,
     }
     // The page and the parser's tree are gone before the references are made absolute.
     std::string().swap(html);
+    if (turn.owns_lock()) {
+        turn.unlock();
+    }
+    document.links = InOneArray(collected.links);
+    document.images = InOneArray(collected.images);
     ResolveReferences(document, baseHref, imageHasSrc);
     for (ImageElement& image : document.images) {
         image.sizeSource = sizeSource;

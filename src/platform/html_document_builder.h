@@ -25,7 +25,8 @@ struct HtmlBuildLimits {
 
 // `html` is the page as UTF-8 text (see charset.h), `url` the address it was loaded from; every
 // image gets `sizeSource` (may be null) to tell its file size. Never fails: broken markup is read
-// as a browser reads it, and a URL that cannot be resolved is kept as written.
+// as a browser reads it, and a URL that cannot be resolved is kept as written. Safe to call from
+// several threads; a page of 4 MiB or more is parsed while no other such page is.
 Document BuildHtmlDocument(std::string html, std::string url,
                            std::shared_ptr<FileSizeSource> sizeSource = nullptr,
                            const HtmlBuildLimits& limits = {});
