@@ -1,6 +1,7 @@
 // The HTML document model the walkers read: a page's title and its element collections in document
-// order, with the properties the crawl and the markup advisories use. Documents are immutable
-// values shared by pointer, so a walker keeps reading its page after the browser has moved on.
+// order, with the properties the crawl and the markup advisories use. The browser shares its
+// documents read-only; the walk of a page takes its own and lets go of its parts as it goes, so it
+// keeps reading its page after the browser has moved on.
 // Tests build them by hand; the browser builds them from HTML (see html_document_builder.h).
 #pragma once
 
