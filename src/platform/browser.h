@@ -12,7 +12,7 @@
 namespace quill::platform {
 
 class Browser {
-  public:
+public:
     static constexpr int kReadyStateComplete = 4;
 
     virtual ~Browser() = default;
@@ -50,7 +50,7 @@ class Browser {
 // Told when the shown page changes, so a front end can display it. Called on the thread that
 // drives the browser.
 class BrowserObserver {
-  public:
+public:
     virtual ~BrowserObserver() = default;
     // The response headers have committed the load to this address.
     virtual void LoadCommitted(const std::string& locationUrl) = 0;
@@ -61,7 +61,7 @@ class BrowserObserver {
 // A page load made with the browser's rules (redirects, error pages, charsets) without showing the
 // page: the crawl uses it to look for fragments in other pages.
 class PageLoad {
-  public:
+public:
     virtual ~PageLoad() = default;
     virtual bool Complete() = 0;
     // "about:neterror" when the load failed.
@@ -74,7 +74,7 @@ class PageLoad {
 };
 
 class PageLoader {
-  public:
+public:
     virtual ~PageLoader() = default;
     virtual std::shared_ptr<PageLoad> Load(const std::string& url) = 0;
 };
