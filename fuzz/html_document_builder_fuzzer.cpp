@@ -47,12 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((control & 8) != 0) {
         limits.nesting = NestingLimits{4, 8};
         limits.parserMemoryBytes = 16 * 1024;
-        limits.outerHtmlBytes = 64;
     }
     const Document document = BuildHtmlDocument(text, kUrls[(control >> 4) & 3], nullptr, limits);
-    Check(document.html == text);
     for (const LinkElement& link : document.links) {
-        Check(link.tagName == "A" || link.tagName == "AREA");
         Check(link.hash.empty() || link.hash[0] == '#');
     }
     for (const FrameElement& frame : document.frames) {

@@ -28,10 +28,6 @@ Store& TheStore() {
     return store;
 }
 
-bool Contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
-
 // A size that is not a whole number in decimal digits is not known to be large.
 bool IsBulky(const std::string& fileSize) {
     long long bytes = 0;
@@ -53,8 +49,7 @@ void CheckImageMarkup(const platform::ImageElement& image, const std::string& pa
     if (image.alt.empty()) {
         message += kNoAltSentence;
     }
-    const std::string markup = platform::AsciiUpper(image.outerHTML);
-    if (!Contains(markup, "WIDTH") || !Contains(markup, "HEIGHT")) {
+    if (!image.markup.width || !image.markup.height) {
         message += kNoSizeSentence;
     }
     if (IsBulky(image.fileSize())) {
@@ -67,10 +62,10 @@ void CheckImageMarkup(const platform::ImageElement& image, const std::string& pa
 
 void CheckAnchorMarkup(const platform::LinkElement& link, const std::string& url,
                        const std::string& pageUrl) {
-    if (link.tagName != "A") {
+    if (link.tagName() != "A") {
         return;
     }
-    if (!Contains(platform::AsciiUpper(link.outerHTML), "ALT")) {
+    if (!link.markup.alt) {
         AddAdvisory("Anchor " + url, pageUrl, kAnchorNoAltSentence);
     }
 }

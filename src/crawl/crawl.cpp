@@ -286,27 +286,30 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
 
 bool Crawl::parseDoc(platform::Browser& linkBrowser) {
     const std::string pageURL = linkBrowser.LocationURL();
-    const std::shared_ptr<const platform::Document> document = linkBrowser.GetDocument();
-    if (!document || !document->IsHtml()) {
+    // The walk holds the document alone and lets go of each collection once its walker's turn is
+    // over, so a page left open while the walk is deeper down holds only what its remaining
+    // walkers need.
+    platform::Document document = linkBrowser.TakeDocument();
+    if (!document.IsHtml()) {
         return true;
     }
-    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document->title);
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
     frontEnd_.PageWalkStarted(pageURL);
     if (services_.lookAhead != nullptr) {
-        services_.lookAhead->PageWalked(*document, pageURL, state_.currentDepth,
+        services_.lookAhead->PageWalked(document, pageURL, state_.currentDepth,
                                         CurrentWalkSettings(), &Crawl::SeenBefore);
     }
-
     // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
     for (const WalkerRow& row : kWalkers) {
         if (frontEnd_.Value(row.box)) {
-            Walk(row.walker, *document, pageURL);
+            Walk(row.walker, document, pageURL);
         }
+        row.letGo(document);
     }
     return true;
 }
 
-void Crawl::Walk(Walker walker, const platform::Document& document, const std::string& pageURL) {
+void Crawl::Walk(Walker walker, platform::Document& document, const std::string& pageURL) {
     switch (walker) {
         case Walker::kImages:
             return CheckImages(document, pageURL);

@@ -96,9 +96,10 @@ class Crawl {
     void CheckStyleSheets(const platform::Document& document, const std::string& pageURL);
     void CheckForms(const platform::Document& document, const std::string& pageURL);
 
-    // The walkers that carry the crawl from page to page.
-    void CheckHyperlinks(const platform::Document& document, const std::string& pageURL);
-    void CheckFrames(const platform::Document& document, const std::string& pageURL);
+    // The walkers that carry the crawl from page to page. They let go of what they have read of
+    // the document as they go: a link once it is handled, the frames once their URLs are read.
+    void CheckHyperlinks(platform::Document& document, const std::string& pageURL);
+    void CheckFrames(platform::Document& document, const std::string& pageURL);
     // True when an <a> of the document's anchors carries exactly this name.
     static bool FindNamedAnchor(const platform::Document& document, const std::string& name);
 
@@ -145,7 +146,7 @@ class Crawl {
 
     void RunCrawl();
     // Runs one walker of the table on the page.
-    void Walk(Walker walker, const platform::Document& document, const std::string& pageURL);
+    void Walk(Walker walker, platform::Document& document, const std::string& pageURL);
     void RecordStartPageAfterFailure(int loadTime);
     void ShowCount(CaptionControl label, int count);
     void ShowDepth();

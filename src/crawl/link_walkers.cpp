@@ -1,8 +1,10 @@
 // The walkers that carry the crawl from page to page: hyperlinks (with their fragments) and frames.
 // Each new URL gets its visit mode from the crawl scope and is followed, checked or skipped.
 #include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "advisories/syntax_checker.h"
@@ -30,15 +32,27 @@ std::string WithExclusion(const std::string& reason, const std::string& url, boo
 
 }  // namespace
 
-void Crawl::CheckHyperlinks(const platform::Document& document, const std::string& pageURL) {
+void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pageURL) {
     const WalkKind kind(*this, "link");
-    const int count = static_cast<int>(document.links.size());
+    std::vector<platform::LinkElement>& links = document.links;
+    const int count = static_cast<int>(links.size());
+    // Each link is taken out of the collection for its turn and let go after it; the places of
+    // handled links are given back once they outnumber the links still to come. Link i is at
+    // i - gone.
+    int gone = 0;
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {
             return;
         }
+        auto at = static_cast<std::size_t>(i - gone);
+        if (at > links.size() - at) {
+            links.erase(links.begin(), links.begin() + static_cast<std::ptrdiff_t>(at));
+            links.shrink_to_fit();
+            gone = i;
+            at = 0;
+        }
         // Areas of image maps are in the collection too; they are handled by their href.
-        const platform::LinkElement& link = document.links[i];
+        const platform::LinkElement link = std::move(links[at]);
         try {
             const std::string hash = link.hash;
             const std::string url = LinkURL(link);
@@ -171,7 +185,7 @@ bool Crawl::FindNamedAnchor(const platform::Document& document, const std::strin
     return false;
 }
 
-void Crawl::CheckFrames(const platform::Document& document, const std::string& pageURL) {
+void Crawl::CheckFrames(platform::Document& document, const std::string& pageURL) {
     const WalkKind kind(*this, "frame");
     // Every frame URL is read before the first frame is visited.
     const int count = static_cast<int>(document.frames.size());
@@ -180,6 +194,7 @@ void Crawl::CheckFrames(const platform::Document& document, const std::string& p
     for (int i = 0; i < count; ++i) {
         frameURLs.push_back(FrameURL(document.frames[i]));
     }
+    std::vector<platform::FrameElement>().swap(document.frames);
 
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {

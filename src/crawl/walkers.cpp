@@ -1,5 +1,7 @@
 #include "crawl/walkers.h"
 
+#include <type_traits>
+
 #include "crawl/element_urls.h"
 
 namespace quill {
@@ -8,6 +10,12 @@ namespace {
 template <auto Collection>
 std::size_t CountOf(const platform::Document& document) {
     return (document.*Collection).size();
+}
+
+// Moving an empty collection in frees the storage (assigning {} would keep it).
+template <auto... Collections>
+void LetGo(platform::Document& document) {
+    ((document.*Collections = std::remove_reference_t<decltype(document.*Collections)>()), ...);
 }
 
 std::optional<std::string> ImageAt(const platform::Document& document, std::size_t i,
@@ -49,19 +57,26 @@ std::optional<std::string> FormAt(const platform::Document& document, std::size_
 
 const std::array<WalkerRow, 7> kWalkers = {{
     {Walker::kImages, CheckControl::chkImages, &WalkSettings::images,
-     CountOf<&platform::Document::images>, ImageAt, WalkerUse::kVerify},
+     CountOf<&platform::Document::images>, ImageAt, WalkerUse::kVerify,
+     LetGo<&platform::Document::images>},
     {Walker::kApplets, CheckControl::chkApplets, &WalkSettings::applets,
-     CountOf<&platform::Document::applets>, AppletAt, WalkerUse::kVerify},
+     CountOf<&platform::Document::applets>, AppletAt, WalkerUse::kVerify,
+     LetGo<&platform::Document::applets>},
     {Walker::kScripts, CheckControl::chkJSStyle, &WalkSettings::scriptsAndStyles,
-     CountOf<&platform::Document::scripts>, ScriptAt, WalkerUse::kVerify},
+     CountOf<&platform::Document::scripts>, ScriptAt, WalkerUse::kVerify,
+     LetGo<&platform::Document::scripts>},
     {Walker::kStyleSheets, CheckControl::chkJSStyle, &WalkSettings::scriptsAndStyles,
-     CountOf<&platform::Document::styleSheets>, StyleSheetAt, WalkerUse::kVerify},
+     CountOf<&platform::Document::styleSheets>, StyleSheetAt, WalkerUse::kVerify,
+     LetGo<&platform::Document::styleSheets>},
     {Walker::kLinks, CheckControl::chkLinks, &WalkSettings::links,
-     CountOf<&platform::Document::links>, LinkAt, WalkerUse::kVisitOrJudgeFragment},
+     CountOf<&platform::Document::links>, LinkAt, WalkerUse::kVisitOrJudgeFragment,
+     LetGo<&platform::Document::links, &platform::Document::anchors, &platform::Document::ids>},
     {Walker::kFrames, CheckControl::chkFrames, &WalkSettings::frames,
-     CountOf<&platform::Document::frames>, FrameAt, WalkerUse::kVisit},
+     CountOf<&platform::Document::frames>, FrameAt, WalkerUse::kVisit,
+     LetGo<&platform::Document::frames>},
     {Walker::kForms, CheckControl::chkForms, &WalkSettings::forms,
-     CountOf<&platform::Document::forms>, FormAt, WalkerUse::kVerify},
+     CountOf<&platform::Document::forms>, FormAt, WalkerUse::kVerify,
+     LetGo<&platform::Document::forms>},
 }};
 
 }  // namespace quill

@@ -39,6 +39,9 @@ struct WalkerRow {
     std::optional<std::string> (*url)(const platform::Document& document, std::size_t i,
                                       const std::string& pageURL);
     WalkerUse use;
+    // Empties what only this walker reads of the document (for hyperlinks also the anchors and
+    // ids its fragments are judged by), giving its memory back.
+    void (*letGo)(platform::Document& document);
 };
 
 extern const std::array<WalkerRow, 7> kWalkers;

@@ -1,6 +1,8 @@
 #include "lookahead/walk_plan.h"
 
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "crawl/element_urls.h"
@@ -15,6 +17,29 @@ std::int64_t PositionOf(std::size_t row, std::size_t index) {
     return (static_cast<std::int64_t>(row) << 32) | static_cast<std::uint32_t>(index);
 }
 
+// Hashes and compares the URLs of plan entries, named by their place in the plan, and URLs
+// themselves, so the URLs a page has met are held once, in its plan.
+class UrlInPlan {
+  public:
+    using is_transparent = void;
+    explicit UrlInPlan(const Plan& plan) : plan_(&plan) {}
+
+    template <typename Key>
+    std::size_t operator()(const Key& key) const {
+        return std::hash<std::string_view>{}(Url(key));
+    }
+    template <typename Left, typename Right>
+    bool operator()(const Left& left, const Right& right) const {
+        return Url(left) == Url(right);
+    }
+
+  private:
+    std::string_view Url(std::size_t place) const { return (*plan_)[place].url; }
+    static std::string_view Url(std::string_view url) { return url; }
+
+    const Plan* plan_;
+};
+
 class PagePlanner {
   public:
     PagePlanner(const std::string& pageURL, int pageDepth, const WalkSettings& settings,
@@ -24,15 +49,17 @@ class PagePlanner {
     // The walk's seen-before test, with every URL met earlier on this page counted as known:
     // the walk records each one before it takes the next element.
     bool IsNew(const std::string& url) {
-        if (metOnPage_.count(url) > 0 || (seenBefore_ && seenBefore_(url))) {
+        if (metOnPage_.find(std::string_view(url)) != metOnPage_.end() ||
+            (seenBefore_ && seenBefore_(url))) {
             return false;
         }
         if (settings_.skip && (*settings_.skip)(url)) {
             return false;  // the user's skip: recorded by the walk without a request
         }
-        metOnPage_.insert(url);
         return true;
     }
+
+    // Every new URL is taken, and gets exactly one entry in the plan.
 
     void Take(const std::string& url, WalkerUse use, std::int64_t position) {
         if (use == WalkerUse::kVerify) {
@@ -58,7 +85,11 @@ class PagePlanner {
         }
     }
 
-    Plan TakePlan() { return std::move(plan_); }
+    // Without the spare room the plan grew with: plans are kept while their pages are walked.
+    Plan TakePlan() {
+        plan_.shrink_to_fit();
+        return std::move(plan_);
+    }
 
   private:
     void Add(FetchKind kind, const std::string& url, std::string fetchURL, std::int64_t position) {
@@ -66,14 +97,17 @@ class PagePlanner {
             fetchURL.clear();
         }
         plan_.push_back(PlannedFetch{kind, url, std::move(fetchURL), position, false});
+        metOnPage_.insert(plan_.size() - 1);
     }
 
     const std::string& pageURL_;
     const int pageDepth_;
     const WalkSettings& settings_;
     const std::function<bool(const std::string&)>& seenBefore_;
-    std::unordered_set<std::string> metOnPage_;
     Plan plan_;
+    // The entries of URLs met earlier on this page.
+    std::unordered_set<std::size_t, UrlInPlan, UrlInPlan> metOnPage_{0, UrlInPlan(plan_),
+                                                                     UrlInPlan(plan_)};
 };
 
 }  // namespace

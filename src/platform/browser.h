@@ -30,6 +30,10 @@ public:
     virtual std::string LocationURL() = 0;
     // The document shown (what has arrived so far while loading); never null.
     virtual std::shared_ptr<const Document> GetDocument() = 0;
+    // The document shown, handed over to a walk that lets go of its parts as it goes. A browser
+    // that holds the only reference keeps just the page's address and title; otherwise the walk
+    // gets a copy.
+    virtual Document TakeDocument() { return *GetDocument(); }
 
     // How long one load may take, from the next Navigate on; 0 or less: the standard 60 seconds.
     virtual void SetLoadTimeoutSeconds(int /*seconds*/) {}

@@ -1,8 +1,20 @@
 #include "platform/document.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "platform/ascii.h"
+
 namespace quill::platform {
+
+MarkupMentions MarkupMentions::In(std::string_view markup) {
+    auto mentions = [markup](std::string_view word) {
+        const auto sameLetter = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
+        return std::search(markup.begin(), markup.end(), word.begin(), word.end(), sameLetter) !=
+               markup.end();
+    };
+    return MarkupMentions{mentions("ALT"), mentions("WIDTH"), mentions("HEIGHT")};
+}
 
 std::string ImageElement::fileSize() const {
     return sizeSource ? sizeSource->FileSizeOf(src) : "-1";
@@ -15,7 +27,7 @@ std::string AppletElement::Archive() const {
     return *archive;
 }
 
-std::shared_ptr<const Document> Document::NotHtml(std::string url) {
+std::shared_ptr<Document> Document::NotHtml(std::string url) {
     auto document = std::make_shared<Document>();
     document->isHtml = false;
     document->url = std::move(url);

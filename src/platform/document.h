@@ -1,6 +1,7 @@
 // The HTML document model the walkers read: a page's title and its element collections in document
-// order, with the properties the crawl and the markup advisories use. Documents are immutable
-// values shared by pointer, so a walker keeps reading its page after the browser has moved on.
+// order, with the properties the crawl and the markup advisories use. The browser shares its
+// documents read-only; the walk of a page takes its own and lets go of its parts as it goes, so it
+// keeps reading its page after the browser has moved on.
 // Tests build them by hand; the browser builds them from HTML (see html_document_builder.h).
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quill::platform {
@@ -26,11 +28,23 @@ class FileSizeSource {
     virtual std::string FileSizeOf(const std::string& absoluteUrl) = 0;
 };
 
+// What an element's outerHTML (its markup with everything inside it) mentions, read as the markup
+// advisories read it: upper-cased, anywhere, attribute values and text included. Elements keep
+// these facts, worked out while the page is built, instead of the markup itself.
+struct MarkupMentions {
+    bool alt = false;     // "ALT"
+    bool width = false;   // "WIDTH"
+    bool height = false;  // "HEIGHT"
+
+    static MarkupMentions In(std::string_view markup);
+    bool operator==(const MarkupMentions&) const = default;
+};
+
 // <img>
 struct ImageElement {
     std::string src;  // absolute
     std::string alt;
-    std::string outerHTML;
+    MarkupMentions markup;                       // of its outerHTML
     std::shared_ptr<FileSizeSource> sizeSource;  // may be null: size unknown
 
     std::string tagName() const { return "IMG"; }
@@ -40,11 +54,12 @@ struct ImageElement {
 
 // <a href> and <area href>
 struct LinkElement {
-    std::string href;  // absolute
-    std::string hash;  // "#name", or "" when the URL has no fragment
-    std::string name;
-    std::string tagName;  // "A" or "AREA"
-    std::string outerHTML;
+    std::string href;       // absolute
+    std::string hash;       // "#name", or "" when the URL has no fragment
+    bool area = false;      // an <area> of an image map
+    MarkupMentions markup;  // of its outerHTML
+
+    std::string tagName() const { return area ? "AREA" : "A"; }
 };
 
 // <a name>
@@ -86,7 +101,7 @@ struct FrameElement {
 class Document {
   public:
     // A document that is not HTML (an image, a PDF...): no title, no collections.
-    static std::shared_ptr<const Document> NotHtml(std::string url);
+    static std::shared_ptr<Document> NotHtml(std::string url);
 
     Document() = default;
 

@@ -6,7 +6,9 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -20,7 +22,6 @@ namespace {
 constexpr std::size_t kMiB = std::size_t{1024} * 1024;
 // Below this a page cannot exhaust the parser's memory; we stop halving there.
 constexpr std::size_t kSmallestRetry = 4096;
-constexpr std::size_t kCutOuterHtml = 256;
 
 // ---------------------------------------------------------------------------------------------
 // The parser's memory. Its many small pieces (nodes, attributes, short strings) are carved from
@@ -357,10 +358,17 @@ bool EndTagIsOwn(const GumboElement& element) {
            EqualsNoCase(closing, TagNameIn(element.original_tag));
 }
 
+// Links and images as they are collected, while the parser's tree is alive: they grow in blocks,
+// never copied to a larger array on the way.
+struct CollectedElements {
+    std::deque<LinkElement> links;
+    std::deque<ImageElement> images;
+};
+
 class TreeCollector {
   public:
-    TreeCollector(const std::string& source, Document& document, std::size_t outerHtmlBudget)
-        : source_(source), document_(document), outerHtmlBudget_(outerHtmlBudget) {}
+    TreeCollector(const std::string& source, Document& document, CollectedElements& collected)
+        : source_(source), document_(document), collected_(collected) {}
 
     void Walk(const GumboNode* root) {
         std::vector<Frame> stack;
@@ -452,8 +460,8 @@ class TreeCollector {
                 image.src = AttributeOr(node, "src");
                 image.alt = AttributeOr(node, "alt");
                 imageHasSrc_.push_back(Attribute(node, "src") != nullptr);
-                frame.imageIndex = static_cast<int>(document_.images.size());
-                document_.images.push_back(std::move(image));
+                frame.imageIndex = static_cast<int>(collected_.images.size());
+                collected_.images.push_back(std::move(image));
                 break;
             }
             case GUMBO_TAG_A:
@@ -462,10 +470,9 @@ class TreeCollector {
                 if (Attribute(node, "href") != nullptr) {
                     LinkElement link;
                     link.href = AttributeOr(node, "href");
-                    link.name = AttributeOr(node, "name");
-                    link.tagName = isAnchor ? "A" : "AREA";
-                    frame.linkIndex = static_cast<int>(document_.links.size());
-                    document_.links.push_back(std::move(link));
+                    link.area = !isAnchor;
+                    frame.linkIndex = static_cast<int>(collected_.links.size());
+                    collected_.links.push_back(std::move(link));
                 }
                 if (isAnchor && Attribute(node, "name") != nullptr) {
                     document_.anchors.push_back(AnchorElement{AttributeOr(node, "name")});
@@ -525,31 +532,24 @@ class TreeCollector {
         }
         end = std::min(end, source_.size());
         if (frame.linkIndex >= 0 || frame.imageIndex >= 0) {
-            std::string outer = OuterHtml(frame, hasStartTag, start, end);
+            const MarkupMentions mentions = OuterHtmlMentions(frame, hasStartTag, start, end);
             if (frame.linkIndex >= 0) {
-                document_.links[frame.linkIndex].outerHTML = std::move(outer);
+                collected_.links[frame.linkIndex].markup = mentions;
             } else {
-                document_.images[frame.imageIndex].outerHTML = std::move(outer);
+                collected_.images[frame.imageIndex].markup = mentions;
             }
         }
         return end;
     }
 
-    std::string OuterHtml(const Frame& frame, bool hasStartTag, std::size_t start,
-                          std::size_t end) {
-        std::string outer;
+    // What the element's outerHTML mentions: its markup from the source, or, for an element the
+    // parser made up, the markup a browser would show for it.
+    MarkupMentions OuterHtmlMentions(const Frame& frame, bool hasStartTag, std::size_t start,
+                                     std::size_t end) const {
         if (hasStartTag && start < end) {
-            outer.assign(source_, start, end - start);
-        } else {
-            outer = SynthesizedMarkup(frame.node, end);
+            return MarkupMentions::In(std::string_view(source_).substr(start, end - start));
         }
-        const std::size_t room =
-            outerHtmlBudget_ > outerHtmlUsed_ ? outerHtmlBudget_ - outerHtmlUsed_ : 0;
-        if (outer.size() > room) {
-            outer.resize(std::min(outer.size(), std::max(room, kCutOuterHtml)));
-        }
-        outerHtmlUsed_ += outer.size();
-        return outer;
+        return MarkupMentions::In(SynthesizedMarkup(frame.node, end));
     }
 
     // For an element the parser made up: its tag and attributes, and whatever source lies in it.
@@ -586,8 +586,7 @@ class TreeCollector {
 
     const std::string& source_;
     Document& document_;
-    const std::size_t outerHtmlBudget_;
-    std::size_t outerHtmlUsed_ = 0;
+    CollectedElements& collected_;
     bool titleSeen_ = false;
     std::string titleText_;
     std::optional<std::string> baseHref_;
@@ -631,6 +630,39 @@ void ResolveReferences(Document& document, const std::optional<std::string>& bas
     }
 }
 
+// Into an array of just their number, each block let go as soon as it is moved.
+template <typename Element>
+std::vector<Element> InOneArray(std::deque<Element>& collected) {
+    std::vector<Element> elements;
+    elements.reserve(collected.size());
+    while (!collected.empty()) {
+        elements.push_back(std::move(collected.front()));
+        collected.pop_front();
+    }
+    return elements;
+}
+
+// A page this big is parsed while no other is: the walk and the look-ahead may build the same
+// page at once, and a parse holds about ten times the page.
+constexpr std::size_t kParsedAloneBytes = 4 * kMiB;
+
+std::mutex& BigParseTurn() {
+    static std::mutex turn;
+    return turn;
+}
+
+// The collections grew by doubling; a document kept while its page is walked holds no spare room.
+void ShrinkCollections(Document& document) {
+    document.images.shrink_to_fit();
+    document.applets.shrink_to_fit();
+    document.scripts.shrink_to_fit();
+    document.styleSheets.shrink_to_fit();
+    document.links.shrink_to_fit();
+    document.anchors.shrink_to_fit();
+    document.frames.shrink_to_fit();
+    document.forms.shrink_to_fit();
+}
+
 NestingLimits ScaledToPage(const NestingLimits& limits, std::size_t pageSize) {
     constexpr std::size_t kWork = std::size_t{1} << 29;
     const std::size_t size = std::max<std::size_t>(pageSize, 1);
@@ -665,17 +697,21 @@ Document BuildHtmlDocument(std::string html, std::string url,
     // that text, and the page is held once.
     LimitHtmlNesting(html, ScaledToPage(limits.nesting, html.size()));
 
-    const std::size_t outerBudget =
-        limits.outerHtmlBytes != 0 ? limits.outerHtmlBytes : 16 * kMiB + 2 * html.size();
+    html.shrink_to_fit();  // the decoder's spare room
     std::optional<std::string> baseHref;
     std::vector<bool> imageHasSrc;
+    CollectedElements collected;
+    std::unique_lock<std::mutex> turn(BigParseTurn(), std::defer_lock);
+    if (html.size() >= kParsedAloneBytes) {
+        turn.lock();
+    }
     std::size_t length = html.size();
     for (;;) {
         const std::size_t liveLimit = ParserMemoryLimit(limits, length);
         ParserMemory memory(liveLimit, liveLimit * 4);
         GumboOutput* output = ParseWithin(memory, html.data(), length);
         if (output != nullptr) {
-            TreeCollector collector(html, document, outerBudget);
+            TreeCollector collector(html, document, collected);
             collector.Walk(output->document);
             baseHref = collector.BaseHref();
             imageHasSrc = collector.ImageHasSrc();
@@ -689,10 +725,16 @@ Document BuildHtmlDocument(std::string html, std::string url,
     }
     // The page and the parser's tree are gone before the references are made absolute.
     std::string().swap(html);
+    if (turn.owns_lock()) {
+        turn.unlock();
+    }
+    document.links = InOneArray(collected.links);
+    document.images = InOneArray(collected.images);
     ResolveReferences(document, baseHref, imageHasSrc);
     for (ImageElement& image : document.images) {
         image.sizeSource = sizeSource;
     }
+    ShrinkCollections(document);
     return document;
 }
 

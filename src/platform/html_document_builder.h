@@ -21,14 +21,12 @@ struct HtmlBuildLimits {
     // Memory the parser may hold for one page; 0: 64 MiB plus 32 times the page, at most 1 GiB.
     // Past it the page is parsed again cut to half its length, until it fits.
     std::size_t parserMemoryBytes = 0;
-    // Total outerHTML text kept for the page's images and links; 0: 16 MiB plus twice the page.
-    // Past it each further outerHTML is cut to its first 256 bytes.
-    std::size_t outerHtmlBytes = 0;
 };
 
 // `html` is the page as UTF-8 text (see charset.h), `url` the address it was loaded from; every
 // image gets `sizeSource` (may be null) to tell its file size. Never fails: broken markup is read
-// as a browser reads it, and a URL that cannot be resolved is kept as written.
+// as a browser reads it, and a URL that cannot be resolved is kept as written. Safe to call from
+// several threads; a page of 4 MiB or more is parsed while no other such page is.
 Document BuildHtmlDocument(std::string html, std::string url,
                            std::shared_ptr<FileSizeSource> sizeSource = nullptr,
                            const HtmlBuildLimits& limits = {});

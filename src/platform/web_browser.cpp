@@ -190,7 +190,7 @@ class BrowserPageLoad final : public PageLoad {
     }
 
     // What has arrived; an empty page before the load commits.
-    std::shared_ptr<const Document> CurrentDocument() {
+    std::shared_ptr<Document> CurrentDocument() {
         if (phase_ == Phase::Committed) {
             const std::size_t size = transfer_->BodySize();
             if (document_ == nullptr || size != documentBodySize_) {
@@ -250,15 +250,15 @@ class BrowserPageLoad final : public PageLoad {
         transfer_.reset();
     }
 
-    std::shared_ptr<const Document> BuildFromBody(const std::string& body) {
+    std::shared_ptr<Document> BuildFromBody(const std::string& body) {
         return Build(DecodeHtml(body, contentType_), location_);
     }
 
-    std::shared_ptr<const Document> Build(std::string html, std::string url) {
+    std::shared_ptr<Document> Build(std::string html, std::string url) {
         if (settings_.keepHtml) {
             html_ = html;
         }
-        return std::make_shared<const Document>(
+        return std::make_shared<Document>(
             BuildHtmlDocument(std::move(html), std::move(url), settings_.sizes));
     }
 
@@ -271,7 +271,7 @@ class BrowserPageLoad final : public PageLoad {
     Phase phase_ = Phase::Requesting;
     std::string location_;
     std::string contentType_;
-    std::shared_ptr<const Document> document_;
+    std::shared_ptr<Document> document_;
     std::size_t documentBodySize_ = 0;
     std::string html_;
     std::shared_ptr<Completion> done_ = std::make_shared<Completion>();
@@ -284,7 +284,7 @@ WebBrowser::WebBrowser(TransferEngine& engine, const Clock& clock)
     : engine_(engine),
       clock_(clock),
       sizes_(std::make_shared<EngineFileSizeSource>(engine)),
-      document_(std::make_shared<const Document>()) {}
+      document_(std::make_shared<Document>()) {}
 
 WebBrowser::~WebBrowser() {
     current_.reset();
@@ -360,6 +360,22 @@ std::shared_ptr<const Document> WebBrowser::GetDocument() {
         return current_->CurrentDocument();
     }
     return document_;
+}
+
+Document WebBrowser::TakeDocument() {
+    Update();
+    if (current_ != nullptr && currentCommitted_) {
+        return *current_->CurrentDocument();  // still arriving: built again as more comes
+    }
+    auto left = std::make_shared<Document>();
+    left->isHtml = document_->isHtml;
+    left->url = document_->url;
+    left->title = document_->title;
+    const std::shared_ptr<Document> shown = std::exchange(document_, std::move(left));
+    if (shown.use_count() > 1) {
+        return *shown;
+    }
+    return std::move(*shown);
 }
 
 std::shared_ptr<PageLoad> WebBrowser::Load(const std::string& url) {

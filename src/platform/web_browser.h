@@ -53,6 +53,7 @@ class WebBrowser final : public Browser, public PageLoader {
     int ReadyState() override;
     std::string LocationURL() override;
     std::shared_ptr<const Document> GetDocument() override;
+    Document TakeDocument() override;
 
     // Told when a load commits and when it completes (with the page as UTF-8 text, "" for a
     // document that is not HTML); null for nobody. Not owned.
@@ -78,7 +79,7 @@ class WebBrowser final : public Browser, public PageLoader {
 
     // The page shown.
     std::string location_;
-    std::shared_ptr<const Document> document_;
+    std::shared_ptr<Document> document_;
     int readyState_ = kReadyStateComplete;
     std::string failureReason_;
 

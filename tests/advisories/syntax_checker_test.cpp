@@ -66,21 +66,22 @@ TEST(MarkupAdvice, IsGivenForWhatTheElementLacks) {
         {"A", R"(<a href="p.html">Malta</a>)", {}, ""},
         {"A", R"(<a href="p.html">default</a>)", {}, kAnchorNoAlt},
         {"AREA", R"(<area href="p.html">)", {}, ""},
-        {"a", R"(<a href="p.html">Page</a>)", {}, ""},
         // clang-format on
     };
     for (const auto& c : cases) {
         ResetAdvisories();
         std::string subject = "Image http://site/a.gif";  // or the anchor's
         if (std::string(c.outerHTML).starts_with("<img")) {
-            platform::ImageElement image{"http://site/a.gif", c.tagOrAlt, c.outerHTML, nullptr};
+            platform::ImageElement image{"http://site/a.gif", c.tagOrAlt,
+                                         platform::MarkupMentions::In(c.outerHTML), nullptr};
             if (c.fileSize) {
                 image.sizeSource = std::make_shared<FixedFileSize>(*c.fileSize);
             }
             CheckImageMarkup(image, kPage);
         } else {
             subject = "Anchor http://site/p.html#top";
-            CheckAnchorMarkup({"http://site/p.html", "", "", c.tagOrAlt, c.outerHTML},
+            CheckAnchorMarkup({"http://site/p.html", "", c.tagOrAlt == std::string("AREA"),
+                               platform::MarkupMentions::In(c.outerHTML)},
                               "http://site/p.html#top", kPage);
         }
         EXPECT_EQ(OnlyAdvisory(),
@@ -92,7 +93,8 @@ TEST(MarkupAdvice, IsGivenForWhatTheElementLacks) {
 TEST(AdvisoryStore, WritesNothingWhenEmptyThenEveryAdviceOfEveryRunQuotesDoubled) {
     ResetAdvisories();
     EXPECT_EQ(Report(), "");
-    const platform::ImageElement image{"http://site/a.gif", "", kSized, nullptr};
+    const platform::ImageElement image{"http://site/a.gif", "",
+                                       platform::MarkupMentions::In(kSized), nullptr};
     for (int run = 0; run < 2; ++run) {
         CheckImageMarkup(image, kPage);
     }

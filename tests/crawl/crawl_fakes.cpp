@@ -128,8 +128,9 @@ DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
     const std::size_t hash = href.find('#');
     std::string fragment =
         hash != std::string::npos && hash + 1 < href.size() ? href.substr(hash) : "";
-    document_.links.push_back(platform::LinkElement{std::move(href), std::move(fragment), "",
-                                                    std::move(tagName), std::move(outerHTML)});
+    document_.links.push_back(platform::LinkElement{std::move(href), std::move(fragment),
+                                                    tagName == "AREA",
+                                                    platform::MarkupMentions::In(outerHTML)});
     return *this;
 }
 

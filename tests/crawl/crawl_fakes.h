@@ -136,7 +136,8 @@ class DocumentBuilder {
     DocumentBuilder& Title(std::string title) { return (document_.title = title, *this); }
     DocumentBuilder& Image(std::string src, std::string outerHTML = "<img alt=x width=1 height=1>",
                            std::string alt = "x") {
-        return Add(document_.images, {std::move(src), std::move(alt), std::move(outerHTML), {}});
+        return Add(document_.images,
+                   {std::move(src), std::move(alt), platform::MarkupMentions::In(outerHTML), {}});
     }
     DocumentBuilder& Script(std::string src) { return Add(document_.scripts, {std::move(src)}); }
     // hash is taken from href; the markup carries an alt text unless given.

@@ -96,6 +96,36 @@ TEST_F(CrawlWalkTest, StopDuringANestedVisitEndsEveryWalkOnThePath) {
     ExpectIdle();
 }
 
+// A page lets go of each collection once its walker's turn is over, and of its links as they are
+// handled: boxes changed during a nested visit still decide for the page's later walkers, and the
+// links after the visit are all taken in order.
+TEST_F(CrawlWalkTest, BoxesChangedDuringANestedVisitDecideForThePagesLaterWalkers) {
+    const std::string a = "http://site/dir/a.html", b = "http://site/dir/b.html",
+                      frame = "http://site/dir/f.html", image = "http://site/dir/i.png";
+    rig.Page(kStart, DocumentBuilder(kStart)
+                         .Link(kP1)
+                         .Link(a)
+                         .Link(b)
+                         .Frame(frame)
+                         .Form("http://site/dir/form.cgi")
+                         .Build());
+    rig.Page(kP1, DocumentBuilder(kP1).Image(image).Build());
+    for (const std::string& page : {a, b, frame}) {
+        rig.Page(page, DocumentBuilder(page).Build());
+    }
+    rig.File(image);
+    rig.File("http://site/dir/form.cgi");
+    rig.frontEnd.values[CheckControl::chkFrames] = false;
+    rig.frontEnd.onAdd = [&](ListControl, const std::string& entry) {
+        if (entry == image) {
+            rig.frontEnd.values[CheckControl::chkFrames] = true;
+            rig.frontEnd.values[CheckControl::chkForms] = false;
+        }
+    };
+    rig.Run(kStart);
+    EXPECT_THAT(ValidKeys(), ElementsAre(image, kP1, a, b, frame, kStart));
+}
+
 // A link whose check fails is tried once more by its href; a second failure ends the run: shown
 // once the window is idle, the start page broken. The next run starts from nothing.
 TEST_F(CrawlWalkTest, FailureWithALinkIsTriedOnceMoreThenEndsTheRun) {

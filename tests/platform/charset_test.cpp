@@ -92,8 +92,8 @@ TEST(CharsetTest, PagesAreReadInTheirCharacterSet) {
     EXPECT_EQ(document.links.at(0).href, "http://h/fr/men%c3%bc.html#d%c3%a9j%c3%a0");
     EXPECT_EQ(document.links.at(0).hash, "#d\xC3\xA9j\xC3\xA0");
     const std::string wrong = "<meta charset=utf-8><a href='caf\xE9.html'>x</a>";
-    EXPECT_EQ(BuildHtmlDocument(DecodeHtml(wrong, ""), "http://h/").links.at(0).outerHTML,
-              "<a href='caf" + kFffd + ".html'>x</a>");
+    EXPECT_EQ(BuildHtmlDocument(DecodeHtml(wrong, ""), "http://h/").links.at(0).href,
+              "http://h/caf%ef%bf%bd.html");
 }
 
 }  // namespace

@@ -122,6 +122,27 @@ TEST_F(WebBrowserTest, LoadGoesFromLoadingToInteractiveToComplete) {
     EXPECT_EQ(browser.GetDocument()->links.size(), 2u);
 }
 
+// A walk takes the document shown; the browser keeps its address and title. A page still
+// arriving, or a document held elsewhere, is copied.
+TEST_F(WebBrowserTest, AWalkTakesTheDocumentShown) {
+    browser.Navigate("http://site.example/a.html");
+    Transfer& transfer = engine.Last();
+    AnswerHeaders(transfer, 200, "http://site.example/a.html");
+    AppendBody(transfer, "<title>A</title><a href=one.html>1</a>");
+    EXPECT_EQ(browser.TakeDocument().links.size(), 1u);
+    EXPECT_EQ(browser.GetDocument()->links.size(), 1u);
+    Finish(transfer);
+    const std::shared_ptr<const Document> held = browser.GetDocument();
+    EXPECT_EQ(browser.TakeDocument().links.size(), 1u);
+    EXPECT_EQ(held->links.size(), 1u);
+    AnswerPage((browser.Navigate("http://site.example/b.html"), engine.Last()),
+               "http://site.example/b.html", "<title>B</title><a href=two.html>2</a>");
+    EXPECT_EQ(browser.TakeDocument().links.at(0).href, "http://site.example/two.html");
+    const std::shared_ptr<const Document> left = browser.GetDocument();
+    EXPECT_EQ(left->url + " " + left->title + " " + std::to_string(left->links.size()),
+              "http://site.example/b.html B 0");
+}
+
 // The address shown follows the spelling rules; a failed load ends on the error page.
 TEST_F(WebBrowserTest, AddressShownAfterALoad) {
     struct {
