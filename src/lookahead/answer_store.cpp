@@ -1,5 +1,7 @@
 #include "lookahead/answer_store.h"
 
+#include <algorithm>
+
 namespace quill::lookahead {
 
 Fetch* AnswerStore::Find(bool head, const std::string& url) {
@@ -20,11 +22,13 @@ std::pair<Fetch*, bool> AnswerStore::FindOrAdd(bool head, const std::string& url
     return {made, true};
 }
 
-void AnswerStore::Hold(Fetch& fetch) {
+void AnswerStore::Hold(Fetch& fetch, std::uint32_t walkRequests) {
     fetch.state = Fetch::State::kFinished;
     fetch.heldBytes = fetch.transfer ? Footprint(fetch.transfer->BodySize()) : 0;
     if (fetch.heldBytes > 0) {
+        fetch.heldSince = walkRequests;
         held_.insert({fetch.priority, &fetch});
+        byAge_.insert({fetch.heldSince, &fetch});
         heldBytes_ += fetch.heldBytes;
     }
 }
@@ -32,6 +36,7 @@ void AnswerStore::Hold(Fetch& fetch) {
 void AnswerStore::Release(Fetch& fetch) {
     if (fetch.heldBytes > 0) {
         held_.erase({fetch.priority, &fetch});
+        byAge_.erase({fetch.heldSince, &fetch});
         heldBytes_ -= fetch.heldBytes;
         fetch.heldBytes = 0;
     }
@@ -45,8 +50,17 @@ void AnswerStore::Reorder(Fetch& fetch, const Priority& priority) {
     }
 }
 
-void AnswerStore::MakeRoom(std::size_t arriving, const Priority& than) {
+void AnswerStore::MakeRoom(std::size_t arriving, const Priority& than, std::uint32_t walkRequests) {
     while (!Fits(arriving) && !held_.empty()) {
+        // An answer the walk has not used while it made twice as many requests as there are
+        // answers held is one it went past (its URL met first elsewhere, or a setting changed):
+        // however good its place, it goes first.
+        const auto& [since, oldest] = *byAge_.begin();
+        if (walkRequests - since > 2 * held_.size() + kSlack) {
+            oldest->droppedForRoom = true;
+            Release(*oldest);
+            continue;
+        }
         Fetch* worst = std::prev(held_.end())->second;
         if (!(than < worst->priority)) {
             return;
@@ -60,6 +74,7 @@ void AnswerStore::Clear() {
     probes_.clear();
     pages_.clear();
     held_.clear();
+    byAge_.clear();
     heldBytes_ = 0;
 }
 

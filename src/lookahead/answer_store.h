@@ -3,7 +3,10 @@
 // first. An answer counts its body (probes have none) and a share for the answer itself.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
@@ -23,8 +26,9 @@ class AnswerStore {
     // The fetch for this request, made when it is new (second: made now).
     std::pair<Fetch*, bool> FindOrAdd(bool head, const std::string& url);
 
-    // The fetch has its answer: its body counts from now on.
-    void Hold(Fetch& fetch);
+    // The fetch has its answer, when the walk has made `walkRequests` requests: it counts from
+    // now on.
+    void Hold(Fetch& fetch, std::uint32_t walkRequests);
     // Lets go of the answer; what it meant to the walk stays.
     void Release(Fetch& fetch);
     // The fetch moves to a better place in the order.
@@ -37,8 +41,9 @@ class AnswerStore {
 
     // Answers held and `arriving` stay within the budget.
     bool Fits(std::size_t arriving) const { return heldBytes_ + arriving <= maxBodyBytes_; }
-    // Lets go of answers placed after `than`, worst first, until `arriving` fits as well.
-    void MakeRoom(std::size_t arriving, const Priority& than);
+    // Lets go of answers the walk went past, then of answers placed after `than`, worst first,
+    // until `arriving` fits as well.
+    void MakeRoom(std::size_t arriving, const Priority& than, std::uint32_t walkRequests);
     std::size_t HeldBytes() const { return heldBytes_; }
     void Clear();
 
@@ -50,7 +55,10 @@ class AnswerStore {
     // Keyed by a view of the fetch's own URL.
     ByURL probes_;
     ByURL pages_;
+    // Held answers by place, and by the walk's requests when they arrived.
     std::set<std::pair<Priority, Fetch*>> held_;
+    std::set<std::pair<std::uint32_t, Fetch*>> byAge_;
+    static constexpr std::size_t kSlack = 256;
     std::size_t heldBytes_ = 0;
 };
 

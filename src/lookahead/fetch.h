@@ -92,6 +92,7 @@ struct Fetch {
     bool planned = false;
     int pageDepth = 0;
     std::uint32_t planSettings = 0;  // the settings version the plan was worked out with
+    std::uint32_t heldSince = 0;     // the walk's requests when its answer came, while held
     std::unique_ptr<const std::string> pageURL;  // null when it is url itself
     std::shared_ptr<const Plan> plan;
 

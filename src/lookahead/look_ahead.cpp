@@ -331,7 +331,15 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
     if (!fetching_) {
         return;
     }
+    bool leadsDown = false;
     for (const lookahead::PlannedFetch& element : plan) {
+        if (band == Priority::kWalkNow && element.position > 0 && leadsDown) {
+            // What follows the first page the walk goes down into waits for the walk's return,
+            // far off on a big site: it is fetched as what lies ahead.
+            band = Priority::kAhead;
+            major = -(++plansWorkedOut_);
+        }
+        leadsDown = leadsDown || element.walked;
         // The probe of an element goes before its page.
         const Priority probePlace{band, major, element.position * 2};
         const Priority pagePlace{band, major, element.position * 2 + 1};
@@ -395,10 +403,12 @@ void LookAhead::Schedule() {
     }
     const platform::Clock::TimePoint now = clock_.Now();
     // A fetch goes when there is room for at least its answer's share: when its answer would have
-    // to push out a better one, it waits.
+    // to push out a better one, it waits. What is found far ahead of the walk only fills free
+    // room: pushing out answers the walk will need sooner, it would fetch them twice.
     std::size_t arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
-    if (const Fetch* next = queue_.BestWaiting(); next != nullptr && !store_.Fits(arriving)) {
-        store_.MakeRoom(arriving, next->priority);
+    if (const Fetch* next = queue_.BestWaiting();
+        next != nullptr && next->priority.band < Priority::kAhead && !store_.Fits(arriving)) {
+        store_.MakeRoom(arriving, next->priority, counts_.walkRequests);
     }
     while (Fetch* fetch = queue_.Next(now, store_.Fits(arriving))) {
         Send(*fetch);
@@ -437,7 +447,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     Fetch& fetch = *found->second;
     inFlight_.erase(found);
     queue_.Ended(fetch);
-    store_.Hold(fetch);
+    store_.Hold(fetch, counts_.walkRequests);
 
     if (!transfer->CancelRequested()) {
         if (fetch.head) {
@@ -476,7 +486,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
     }
     // Within the budget: the worst answers give way, this one included.
-    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
+    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
     ReleaseWhenUsedUp(fetch);
 }
 

@@ -376,6 +376,32 @@ TEST_F(LookAheadTest, ProbesAheadOfTheWalkStopAtTheBudget) {
     EXPECT_LE(lookAhead->HeldBytes(), 6 * lookahead::AnswerStore::kPerAnswer);
 }
 
+// The walk never asks for the first images (met on an earlier page, say): held for good, they would
+// keep the budget from everything the walk asks for next.
+TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
+    constexpr int kImages = 400;
+    const auto image = [&](int i) { return kSite + "i" + std::to_string(i) + ".png"; };
+    std::string index;
+    for (int i = 0; i < kImages; ++i) {
+        index += "<img src=i" + std::to_string(i) + ".png>";
+    }
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
+    auto lookAhead =
+        Make(LookAheadLimits{128, 32, 10 * lookahead::AnswerStore::kPerAnswer + index.size()});
+    lookAhead->RunStarted(start, SiteSettings());
+    const auto ask = [&](const platform::TransferRequest& request) {
+        lookAhead->Start(request)->WaitFinished();
+        lookAhead->WaitUntilIdle();
+    };
+    ask(rules.ProbeRequest(start));
+    ask(rules.PageRequest(start));
+    for (int i = 20; i < kImages; ++i) {
+        ask(rules.ProbeRequest(image(i)));
+    }
+    EXPECT_GT(lookAhead->Statistics().served, kImages / 8);
+    EXPECT_EQ(lookAhead->Statistics().own, 0);
+}
+
 lookahead::Fetch Waiting(bool head, const std::string& host, std::int64_t place) {
     lookahead::Fetch fetch;
     fetch.head = head;
