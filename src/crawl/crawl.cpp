@@ -199,6 +199,33 @@ void Crawl::RecordStartPageAfterFailure(int loadTime) {
 bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::string* reason) {
     std::string ignored;
     std::string& why = reason != nullptr ? *reason : ignored;
+    if (const std::optional<bool> verdict = LoadForVisit(url, follow, loadTime, why)) {
+        return *verdict;
+    }
+
+    const LoadFacts pageLoad = lastLoad_;
+    ++state_.currentDepth;
+    ShowDepth();
+    bool result = true;
+    const int maximumDepth = frontEnd_.MaximumDepth();
+    if (WithinMaximumDepth(state_.currentDepth, maximumDepth)) {
+        LinkStatistics::AddOpenPage(url);
+        try {
+            result = parseDoc(services_.browser);
+        } catch (...) {
+            LeaveFailedPage(url);
+        }
+        LinkStatistics::RemoveOpenPage(url);
+    }
+    --state_.currentDepth;
+    ShowDepth();
+    lastLoad_ = pageLoad;
+    return result;
+}
+
+// Kept out of VisitPage, whose frame stays on the stack while the walk is deeper down.
+std::optional<bool> Crawl::LoadForVisit(const std::string& url, bool follow, int& loadTime,
+                                        std::string& why) {
     frontEnd_.SetCaption(CaptionControl::lblDocHref, url);
     frontEnd_.SetCaption(CaptionControl::lblDocTitle, "");
     if (LinkStatistics::IsValidLink(url)) {
@@ -255,33 +282,28 @@ bool Crawl::VisitPage(const std::string& url, bool follow, int& loadTime, std::s
         }
         return false;
     }
+    return std::nullopt;
+}
 
-    const LoadFacts pageLoad = lastLoad_;
-    ++state_.currentDepth;
-    ShowDepth();
-    bool result = true;
-    const int maximumDepth = frontEnd_.MaximumDepth();
-    if (WithinMaximumDepth(state_.currentDepth, maximumDepth)) {
-        LinkStatistics::AddOpenPage(url);
-        try {
-            result = parseDoc(browser);
-        } catch (...) {
-            // Leave the open-page set and the depth as they were before this page, then end the
-            // run: a failure below a page is not a verdict on the link that led to it.
-            const std::exception_ptr failure = std::current_exception();
-            if (LinkStatistics::IsOpenPage(url)) {
-                LinkStatistics::RemoveOpenPage(url);
-            }
-            --state_.currentDepth;
-            ShowDepth();
-            throw RunFailure(FailureText(failure));
-        }
+void Crawl::StartPageWalk(const platform::Document& document, const std::string& pageURL) {
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
+    frontEnd_.PageWalkStarted(pageURL);
+    if (services_.lookAhead != nullptr) {
+        services_.lookAhead->PageWalked(document, pageURL, state_.currentDepth,
+                                        CurrentWalkSettings(), &Crawl::SeenBefore);
+    }
+}
+
+void Crawl::LeaveFailedPage(const std::string& url) {
+    // Leave the open-page set and the depth as they were before this page, then end the run: a
+    // failure below a page is not a verdict on the link that led to it.
+    const std::exception_ptr failure = std::current_exception();
+    if (LinkStatistics::IsOpenPage(url)) {
         LinkStatistics::RemoveOpenPage(url);
     }
     --state_.currentDepth;
     ShowDepth();
-    lastLoad_ = pageLoad;
-    return result;
+    throw RunFailure(FailureText(failure));
 }
 
 bool Crawl::parseDoc(platform::Browser& linkBrowser) {
@@ -293,12 +315,7 @@ bool Crawl::parseDoc(platform::Browser& linkBrowser) {
     if (!document.IsHtml()) {
         return true;
     }
-    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
-    frontEnd_.PageWalkStarted(pageURL);
-    if (services_.lookAhead != nullptr) {
-        services_.lookAhead->PageWalked(document, pageURL, state_.currentDepth,
-                                        CurrentWalkSettings(), &Crawl::SeenBefore);
-    }
+    StartPageWalk(document, pageURL);
     // Each box is read when its walker's turn comes, so a change during an earlier walker counts.
     for (const WalkerRow& row : kWalkers) {
         if (frontEnd_.Value(row.box)) {

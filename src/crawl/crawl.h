@@ -104,6 +104,16 @@ class Crawl {
     static bool FindNamedAnchor(const platform::Document& document, const std::string& name);
 
   private:
+    // VisitPage's verification and load: the verdict when the visit ends there, nothing when the
+    // page is shown and is walked next. Apart from VisitPage, whose frame stays on the stack while
+    // the walk is deeper down, as are the steps taken when a page's walk fails.
+    [[gnu::noinline]] std::optional<bool> LoadForVisit(const std::string& url, bool follow,
+                                                       int& loadTime, std::string& why);
+    [[noreturn, gnu::noinline]] void LeaveFailedPage(const std::string& url);
+    // parseDoc's start: the title shown, and the front end and the look-ahead told.
+    [[gnu::noinline]] void StartPageWalk(const platform::Document& document,
+                                         const std::string& pageURL);
+
     // A page loaded to look for fragments in it: whether it loaded, and the anchor names and
     // element ids it holds (sorted), which is all that is kept of it.
     struct FragmentPage {

@@ -54,9 +54,8 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
         // Areas of image maps are in the collection too; they are handled by their href.
         const platform::LinkElement link = std::move(links[at]);
         try {
-            const std::string hash = link.hash;
             const std::string url = LinkURL(link);
-            HandleLink(document, pageURL, link, url, hash);
+            HandleLink(document, pageURL, link, url, link.hash);
         } catch (const RunFailure&) {
             throw;  // Came out of the walk of a page further down: it ends the run.
         } catch (...) {
