@@ -90,6 +90,7 @@ struct Fetch {
     bool metAsPage = false;  // pageURL and pageDepth are set
     bool planQueued = false;
     bool planned = false;
+    bool leftToTheWalk = false;  // too big to read ahead: planned from the walk's own reading
     int pageDepth = 0;
     std::uint32_t planSettings = 0;  // the settings version the plan was worked out with
     std::uint32_t heldSince = 0;     // the walk's requests when its answer came, while held

@@ -49,6 +49,7 @@ LookAhead::LookAhead(platform::TransferEngine& network, const platform::Clock& c
       clock_(clock),
       rules_(rules),
       mailbox_(std::make_shared<Mailbox>()),
+      largestPageReadAhead_(limits.largestPageReadAhead),
       store_(limits.maxBodyBytes),
       queue_(limits.connections, limits.connectionsPerHost),
       relay_([mailbox = mailbox_](std::shared_ptr<Transfer> transfer) {
@@ -159,7 +160,8 @@ void LookAhead::PageWalked(const platform::Document& document, const std::string
         // Nothing to add when the page was worked out already with these settings: all it
         // fetches is wanted, and the rehearsal puts it in the walk's order.
         const Fetch* page = store_.Find(false, WithoutFragment(pageURL));
-        if (page != nullptr && page->planned && page->planSettings == settingsVersion_) {
+        if (page != nullptr && page->planned && !page->leftToTheWalk &&
+            page->planSettings == settingsVersion_) {
             return;
         }
     }
@@ -372,6 +374,11 @@ void LookAhead::PlanWhenWithinDepth(Fetch& page) {
 void LookAhead::NeedPlan(Fetch& page) {
     if (!fetching_ || !page.isPage || page.planned || page.planQueued ||
         page.state != Fetch::State::kFinished || !page.transfer || page.walkable != true) {
+        return;
+    }
+    if (page.transfer->BodySize() > largestPageReadAhead_) {
+        page.planned = true;  // the rehearsal goes past it; the walk's plan of it is merged
+        page.leftToTheWalk = true;
         return;
     }
     planJobs_.push_back(PlanJob{generation_, page.url, page.transfer, page.PageURL(),

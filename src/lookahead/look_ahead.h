@@ -38,6 +38,9 @@ struct LookAheadLimits {
     int connectionsPerHost = 32;
     // Answers held for the walk: their bodies, and a share for each answer.
     std::size_t maxBodyBytes = std::size_t{64} * 1024 * 1024;
+    // A bigger page is not read ahead: the walk's own reading of it is planned, so that a huge
+    // page is never held read twice.
+    std::size_t largestPageReadAhead = std::size_t{4} * 1024 * 1024;
 };
 
 class LookAhead final : public platform::TransferEngine,
@@ -125,6 +128,7 @@ class LookAhead final : public platform::TransferEngine,
     const platform::Clock& clock_;
     const lookahead::WebRules& rules_;
     const std::shared_ptr<Mailbox> mailbox_;
+    const std::size_t largestPageReadAhead_;
 
     mutable std::mutex mutex_;
     std::condition_variable idle_;

@@ -376,6 +376,25 @@ TEST_F(LookAheadTest, ProbesAheadOfTheWalkStopAtTheBudget) {
     EXPECT_LE(lookAhead->HeldBytes(), 6 * lookahead::AnswerStore::kPerAnswer);
 }
 
+// A page too big to read ahead is planned from the walk's own reading of it: what it refers to is
+// fetched ahead all the same.
+TEST_F(LookAheadTest, APageTooBigToReadAheadIsPlannedFromTheWalksReading) {
+    const std::string index = "<a href=a.html>a</a><img src=i.png>";
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
+    auto lookAhead = Make(LookAheadLimits{128, 32, std::size_t{1} << 20, index.size() - 1});
+    lookAhead->RunStarted(start, SiteSettings());
+    for (const auto& request : {rules.ProbeRequest(start), rules.PageRequest(start)}) {
+        lookAhead->Start(request)->WaitFinished();
+    }
+    lookAhead->WaitUntilIdle();
+    EXPECT_EQ(engine.Count("HEAD " + kSite + "a.html"), 0);  // not read ahead
+    lookAhead->PageWalked(platform::BuildHtmlDocument(index, start), start, 1, SiteSettings(),
+                          [](const std::string&) { return false; });
+    lookAhead->WaitUntilIdle();
+    EXPECT_EQ(engine.Count("HEAD " + kSite + "i.png"), 1);
+    EXPECT_EQ(engine.Count("HEAD " + kSite + "a.html"), 1);
+}
+
 // The walk never asks for the first images (met on an earlier page, say): held for good, they would
 // keep the budget from everything the walk asks for next.
 TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
