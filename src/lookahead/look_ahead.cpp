@@ -335,7 +335,7 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
     }
     bool leadsDown = false;
     for (const lookahead::PlannedFetch& element : plan) {
-        if (band == Priority::kWalkNow && element.position > 0 && leadsDown) {
+        if (band == Priority::kWalkNow && leadsDown) {
             // What follows the first page the walk goes down into waits for the walk's return,
             // far off on a big site: it is fetched as what lies ahead.
             band = Priority::kAhead;
