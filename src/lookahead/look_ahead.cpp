@@ -372,8 +372,14 @@ void LookAhead::PlanWhenWithinDepth(Fetch& page) {
 }
 
 void LookAhead::NeedPlan(Fetch& page) {
-    if (!fetching_ || !page.isPage || page.planned || page.planQueued ||
-        page.state != Fetch::State::kFinished || !page.transfer || page.walkable != true) {
+    if (!fetching_ || !page.isPage || page.planned || page.planQueued || page.walkable != true) {
+        return;
+    }
+    if (page.state == Fetch::State::kReleased) {
+        Refetch(page, false);
+        return;
+    }
+    if (page.state != Fetch::State::kFinished || !page.transfer) {
         return;
     }
     if (page.transfer->BodySize() > largestPageReadAhead_) {

@@ -125,14 +125,12 @@ Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& 
         plan = std::move(page->plan);
         return Outcome::kWalked;
     }
-    if (page->planQueued) {
-        return Outcome::kWaiting;
+    if (page->planned) {
+        return Outcome::kNotWalked;  // taken already
     }
-    if (page->planned || !page->transfer) {
-        return Outcome::kNotWalked;  // taken already, or its body is gone
-    }
+    // Its body may be gone (loaded for fragments only, or let go for room): it is fetched again.
     fetches.NeedPlan(*page);
-    return Outcome::kWaiting;
+    return page->planQueued || due(*page) ? Outcome::kWaiting : Outcome::kNotWalked;
 }
 
 }  // namespace quill::lookahead

@@ -30,7 +30,8 @@ class Rehearsal {
         // The walk asks for a page whose answer is gone: it is fetched again (after its probe's
         // "200 OK" when afterProbe).
         virtual void Refetch(Fetch& page, bool afterProbe) = 0;
-        // The page's plan is needed; it is worked out and the rehearsal runs again.
+        // The page's plan is needed; it is worked out (its body fetched again first when it is
+        // gone) and the rehearsal runs again.
         virtual void NeedPlan(Fetch& page) = 0;
 
       protected:

@@ -395,6 +395,66 @@ TEST_F(LookAheadTest, APageTooBigToReadAheadIsPlannedFromTheWalksReading) {
     EXPECT_EQ(engine.Count("HEAD " + kSite + "a.html"), 1);
 }
 
+// The rehearsal over fetches whose answers the test gives by hand.
+class RehearsalTest : public testing::Test, protected lookahead::Rehearsal::Fetches {
+  protected:
+    using Fetch = lookahead::Fetch;
+
+    Fetch& Want(bool head, const std::string& url, const lookahead::Priority&, bool) override {
+        std::unique_ptr<Fetch>& fetch = fetches[{head, url}];
+        if (!fetch) {
+            fetch = std::make_unique<Fetch>();
+            fetch->url = url;
+            wanted.push_back((head ? "HEAD " : "GET ") + url);
+        }
+        return *fetch;
+    }
+    Fetch* Find(bool head, const std::string& url) override {
+        const auto found = fetches.find({head, url});
+        return found != fetches.end() ? found->second.get() : nullptr;
+    }
+    void Refetch(Fetch& page, bool) override { page.state = Fetch::State::kPending; }
+    void NeedPlan(Fetch& page) override {
+        if (page.state == Fetch::State::kReleased) {
+            Refetch(page, false);
+        }
+    }
+    // The probe says "200 OK" and the page shows `html`.
+    void Answer(const std::string& page, const std::string& html) {
+        Want(true, page, {}, false).probeOk = true;
+        Want(true, page, {}, false).state = Fetch::State::kFinished;
+        Fetch& fetch = Want(false, page, {}, false);
+        fetch.state = Fetch::State::kFinished;
+        fetch.walkable = true;
+        fetch.plan = std::make_shared<const lookahead::Plan>(lookahead::PlanPage(
+            platform::BuildHtmlDocument(html, page), page, 1, SiteSettings(), {}));
+    }
+
+    std::map<std::pair<bool, std::string>, std::unique_ptr<Fetch>> fetches;
+    std::vector<std::string> wanted;
+    lookahead::Rehearsal rehearsal;
+};
+
+// a.html was loaded for its fragment and let go before the walk follows a link to it: the
+// rehearsal has it fetched again and walks it, in step with the walk.
+TEST_F(RehearsalTest, WalksAPageFirstLoadedForItsFragments) {
+    const std::string start = kSite + "index.html", a = kSite + "a.html";
+    Answer(start, "<a href=a.html#x>x</a><a href=b.html>b</a>");
+    Answer(kSite + "b.html", "<a href=a.html>a</a>");
+    Fetch& loaded = Want(false, a, {}, false);
+    loaded.state = Fetch::State::kReleased;
+    loaded.walkable = true;
+    loaded.asked = 1;
+    rehearsal.Start(start);
+    rehearsal.Run(*this, 0);
+    Want(true, a, {}, false).probeOk = true;
+    Want(true, a, {}, false).state = Fetch::State::kFinished;
+    rehearsal.Run(*this, 0);
+    Answer(a, "<a href=c.html>c</a>");
+    rehearsal.Run(*this, 0);
+    EXPECT_THAT(wanted, testing::Contains("HEAD " + kSite + "c.html"));
+}
+
 // The walk never asks for the first images (met on an earlier page, say): held for good, they would
 // keep the budget from everything the walk asks for next.
 TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
