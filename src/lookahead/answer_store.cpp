@@ -44,6 +44,11 @@ void AnswerStore::Release(Fetch& fetch) {
     fetch.state = Fetch::State::kReleased;
 }
 
+void AnswerStore::Forget(Fetch& fetch) {
+    Release(fetch);
+    For(fetch.head).erase(fetch.url);
+}
+
 void AnswerStore::Reorder(Fetch& fetch, const Priority& priority) {
     if (fetch.heldBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
         held_.insert({priority, &fetch});

@@ -31,6 +31,8 @@ class AnswerStore {
     void Hold(Fetch& fetch, std::uint32_t walkRequests);
     // Lets go of the answer; what it meant to the walk stays.
     void Release(Fetch& fetch);
+    // Drops the released fetch itself.
+    void Forget(Fetch& fetch);
     // The fetch moves to a better place in the order.
     void Reorder(Fetch& fetch, const Priority& priority);
 

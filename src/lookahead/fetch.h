@@ -75,6 +75,7 @@ struct Fetch {
     std::uint8_t served = 0;
     std::uint8_t asked = 0;
     std::uint8_t rehearsed = 0;
+    bool passed = false;  // the rehearsal has gone past its last use of it
 
     // What the answer means to the walk, kept when the answer itself is let go; nothing while it
     // is unknown. A probe: "200 OK". A page: the browser shows it at its own address as HTML.
@@ -98,6 +99,9 @@ struct Fetch {
     std::shared_ptr<const Plan> plan;
 
     const std::string& PageURL() const { return pageURL ? *pageURL : url; }
+    // The walk probes and walks a URL once a run, and looks for fragments in a page once: a page
+    // it does both with is asked for twice, anything else once.
+    int Uses() const { return forFragments && isPage ? 2 : 1; }
     // The walk meets the page first at `address`, `depth` deep.
     void MeetAsPage(const std::string& address, int depth) {
         metAsPage = true;

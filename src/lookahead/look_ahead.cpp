@@ -95,6 +95,7 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 relay_.Served(answer);
                 ++fetch->served;
                 ReleaseWhenUsedUp(*fetch);
+                ForgetWhenDone(*fetch);
                 mailbox_->Poke();  // which may make room for bodies
                 return answer;
             }
@@ -342,6 +343,9 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
             major = -(++plansWorkedOut_);
         }
         leadsDown = leadsDown || element.walked;
+        if (band == Priority::kAhead && rehearsal_.Met(element.url)) {
+            continue;  // placed by the rehearsal already
+        }
         // The probe of an element goes before its page.
         const Priority probePlace{band, major, element.position * 2};
         const Priority pagePlace{band, major, element.position * 2 + 1};
@@ -501,14 +505,27 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     // Within the budget: the worst answers give way, this one included.
     store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
     ReleaseWhenUsedUp(fetch);
+    ForgetWhenDone(fetch);
 }
 
 void LookAhead::ReleaseWhenUsedUp(Fetch& fetch) {
-    // The walk probes and walks a URL once a run, and looks for fragments in a page once: a page
-    // it does both with is asked for twice, anything else once.
-    if (fetch.state == Fetch::State::kFinished &&
-        fetch.served >= (fetch.forFragments && fetch.isPage ? 2 : 1)) {
+    if (fetch.state == Fetch::State::kFinished && fetch.served >= fetch.Uses()) {
         store_.Release(fetch);
+    }
+}
+
+void LookAhead::Passed(Fetch& fetch) {
+    fetch.passed = true;
+    ForgetWhenDone(fetch);
+}
+
+// A fetch that the walk has had all its uses of and that the rehearsal has gone past tells no one
+// anything more: it goes, so that the look-ahead keeps little for every URL of a big site. The
+// rehearsal's URLs met keep it from being wanted again.
+void LookAhead::ForgetWhenDone(Fetch& fetch) {
+    if (fetch.passed && fetch.state == Fetch::State::kReleased && fetch.served >= fetch.Uses() &&
+        !fetch.plan && !fetch.planQueued) {
+        store_.Forget(fetch);
     }
 }
 

@@ -103,6 +103,7 @@ class LookAhead final : public platform::TransferEngine,
     lookahead::Fetch* Find(bool head, const std::string& url) override;
     void Refetch(lookahead::Fetch& page, bool afterProbe) override;
     void NeedPlan(lookahead::Fetch& page) override;
+    void Passed(lookahead::Fetch& fetch) override;
 
     // --- under mutex_ ---
     void TakeSettings(const WalkSettings& settings);
@@ -118,6 +119,7 @@ class LookAhead final : public platform::TransferEngine,
     void Send(lookahead::Fetch& fetch);
     void TakeFinished(const std::shared_ptr<platform::Transfer>& transfer);
     void ReleaseWhenUsedUp(lookahead::Fetch& fetch);
+    void ForgetWhenDone(lookahead::Fetch& fetch);
     std::size_t BytesArriving() const;
     bool IdleLocked() const;
 

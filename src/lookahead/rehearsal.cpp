@@ -34,7 +34,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                     ++frame.next;
                     continue;
                 case FetchKind::kProbe:
-                    fetches.Want(true, element.FetchURL(), NextPlace());
+                    fetches.Passed(fetches.Want(true, element.FetchURL(), NextPlace()));
                     ++frame.next;
                     continue;
                 case FetchKind::kFragmentPage:
@@ -44,6 +44,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                         if (UsedAgainAfterLetGo(page)) {
                             fetches.Refetch(page, false);
                         }
+                        fetches.Passed(page);
                     }
                     ++frame.next;
                     continue;
@@ -79,6 +80,11 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
         }
         frame.waiting = false;
         ++frame.next;
+        for (const bool head : {true, false}) {
+            if (Fetch* fetch = fetches.Find(head, element.FetchURL())) {
+                fetches.Passed(*fetch);
+            }
+        }
         if (outcome == Outcome::kWalked) {
             // A page whose last element leads down has nothing left to rehearse: its frame goes,
             // so that a chain of pages costs the rehearsal one frame, not one a level.

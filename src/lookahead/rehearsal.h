@@ -33,6 +33,8 @@ class Rehearsal {
         // The page's plan is needed; it is worked out (its body fetched again first when it is
         // gone) and the rehearsal runs again.
         virtual void NeedPlan(Fetch& page) = 0;
+        // The rehearsal has gone past its last use of the fetch: it reads nothing more of it.
+        virtual void Passed(Fetch& fetch) = 0;
 
       protected:
         ~Fetches() = default;
@@ -41,6 +43,8 @@ class Rehearsal {
     void Start(const std::string& startURL);
     void Clear();
     void Run(Fetches& fetches, int maximumDepth);
+    // The rehearsal has come to the URL (and placed its requests, if it makes any).
+    bool Met(const std::string& url) const { return met_.count(Key(url)) > 0; }
 
   private:
     enum class Outcome { kWaiting, kNotWalked, kWalked };

@@ -414,6 +414,7 @@ class RehearsalTest : public testing::Test, protected lookahead::Rehearsal::Fetc
         return found != fetches.end() ? found->second.get() : nullptr;
     }
     void Refetch(Fetch& page, bool) override { page.state = Fetch::State::kPending; }
+    void Passed(Fetch&) override {}
     void NeedPlan(Fetch& page) override {
         if (page.state == Fetch::State::kReleased) {
             Refetch(page, false);
