@@ -4,19 +4,19 @@
 
 namespace quill::lookahead {
 
-Fetch* AnswerStore::Find(bool head, const std::string& url) {
+Fetch* AnswerStore::Find(bool head, std::string_view url) {
     ByURL& fetches = For(head);
     const auto found = fetches.find(url);
     return found != fetches.end() ? found->second.get() : nullptr;
 }
 
-std::pair<Fetch*, bool> AnswerStore::FindOrAdd(bool head, const std::string& url) {
+std::pair<Fetch*, bool> AnswerStore::FindOrAdd(bool head, std::string_view url) {
     if (Fetch* known = Find(head, url)) {
         return {known, false};
     }
     auto fetch = std::make_unique<Fetch>();
     fetch->head = head;
-    fetch->url = url;
+    fetch->url = std::string(url);
     Fetch* made = fetch.get();
     For(head).emplace(made->url, std::move(fetch));
     return {made, true};
@@ -49,9 +49,12 @@ void AnswerStore::Forget(Fetch& fetch) {
     For(fetch.head).erase(fetch.url);
 }
 
-void AnswerStore::Reorder(Fetch& fetch, const Priority& priority) {
+void AnswerStore::Reorder(Fetch& fetch, const Priority& priority, std::uint32_t walkRequests) {
     if (fetch.heldBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
         held_.insert({priority, &fetch});
+        byAge_.erase({fetch.heldSince, &fetch});
+        fetch.heldSince = walkRequests;
+        byAge_.insert({fetch.heldSince, &fetch});
     }
 }
 

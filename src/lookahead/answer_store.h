@@ -22,9 +22,9 @@ class AnswerStore {
   public:
     explicit AnswerStore(std::size_t maxBodyBytes) : maxBodyBytes_(maxBodyBytes) {}
 
-    Fetch* Find(bool head, const std::string& url);
+    Fetch* Find(bool head, std::string_view url);
     // The fetch for this request, made when it is new (second: made now).
-    std::pair<Fetch*, bool> FindOrAdd(bool head, const std::string& url);
+    std::pair<Fetch*, bool> FindOrAdd(bool head, std::string_view url);
 
     // The fetch has its answer, when the walk has made `walkRequests` requests: it counts from
     // now on.
@@ -33,8 +33,9 @@ class AnswerStore {
     void Release(Fetch& fetch);
     // Drops the released fetch itself.
     void Forget(Fetch& fetch);
-    // The fetch moves to a better place in the order.
-    void Reorder(Fetch& fetch, const Priority& priority);
+    // The fetch moves to a better place in the order, when the walk has made `walkRequests`
+    // requests: a held answer counts its time from then on, as one wanted again.
+    void Reorder(Fetch& fetch, const Priority& priority, std::uint32_t walkRequests);
 
     // What an answer counts against the budget: its body, and about what the answer itself takes
     // (its request, header lines and bookkeeping).

@@ -278,11 +278,10 @@ void LookAhead::StopFetching() {
     }
 }
 
-Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priority,
-                       bool afterProbe) {
+Fetch& LookAhead::Want(bool head, std::string_view url, const Priority& priority, bool afterProbe) {
     const auto [fetch, made] = store_.FindOrAdd(head, url);
     if (made) {
-        fetch->host = &*hosts_.insert(rules_.HostOf(url)).first;
+        fetch->host = &*hosts_.insert(rules_.HostOf(fetch->url)).first;
         fetch->priority = priority;
         const Fetch* probe = afterProbe ? store_.Find(true, url) : nullptr;
         fetch->afterProbe = afterProbe && (probe == nullptr || probe->probeOk != true);
@@ -290,7 +289,7 @@ Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priori
             fetch->state = Fetch::State::kReleased;  // the walk does not load it
         }
     } else if (priority < fetch->priority) {
-        store_.Reorder(*fetch, priority);
+        store_.Reorder(*fetch, priority, counts_.walkRequests);
         queue_.Raise(*fetch, priority);
     }
     if (!afterProbe) {
@@ -302,7 +301,7 @@ Fetch& LookAhead::Want(bool head, const std::string& url, const Priority& priori
     return *fetch;
 }
 
-Fetch* LookAhead::Find(bool head, const std::string& url) {
+Fetch* LookAhead::Find(bool head, std::string_view url) {
     return store_.Find(head, url);
 }
 
@@ -323,7 +322,7 @@ void LookAhead::WantPage(const lookahead::PlannedFetch& element, const Priority&
     page.isPage = true;
     if (!page.metAsPage || depth < page.pageDepth) {
         // Met nearer the top: it may now lie within the depth.
-        page.MeetAsPage(page.metAsPage ? page.PageURL() : element.url, depth);
+        page.MeetAsPage(page.metAsPage ? page.PageURL() : std::string(element.url), depth);
         PlanWhenWithinDepth(page);
     }
 }
@@ -335,7 +334,7 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
         return;
     }
     bool leadsDown = false;
-    for (const lookahead::PlannedFetch& element : plan) {
+    for (const lookahead::PlannedFetch element : plan) {
         if (band == Priority::kWalkNow && leadsDown) {
             // What follows the first page the walk goes down into waits for the walk's return,
             // far off on a big site: it is fetched as what lies ahead.

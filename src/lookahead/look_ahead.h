@@ -98,9 +98,9 @@ class LookAhead final : public platform::TransferEngine,
     };
 
     // --- Rehearsal::Fetches, under mutex_ ---
-    lookahead::Fetch& Want(bool head, const std::string& url, const lookahead::Priority& priority,
+    lookahead::Fetch& Want(bool head, std::string_view url, const lookahead::Priority& priority,
                            bool afterProbe = false) override;
-    lookahead::Fetch* Find(bool head, const std::string& url) override;
+    lookahead::Fetch* Find(bool head, std::string_view url) override;
     void Refetch(lookahead::Fetch& page, bool afterProbe) override;
     void NeedPlan(lookahead::Fetch& page) override;
     void Passed(lookahead::Fetch& fetch) override;

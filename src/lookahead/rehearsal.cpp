@@ -23,7 +23,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
             frames_.pop_back();
             continue;
         }
-        const PlannedFetch& element = (*frame.plan)[frame.next];
+        const PlannedFetch element = (*frame.plan)[frame.next];
         if (!frame.waiting) {
             if (!met_.insert(Key(element.url)).second) {
                 ++frame.next;
@@ -65,7 +65,7 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                         }
                     }
                     if (!page.metAsPage) {
-                        page.MeetAsPage(element.url, frame.depth + 1);
+                        page.MeetAsPage(std::string(element.url), frame.depth + 1);
                     }
                     frame.waiting = true;
                     break;

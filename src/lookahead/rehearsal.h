@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -24,9 +25,9 @@ class Rehearsal {
       public:
         // afterProbe: a page GET that goes only once the URL's probe has said "200 OK", as the
         // walk loads it only then.
-        virtual Fetch& Want(bool head, const std::string& url, const Priority& priority,
+        virtual Fetch& Want(bool head, std::string_view url, const Priority& priority,
                             bool afterProbe = false) = 0;
-        virtual Fetch* Find(bool head, const std::string& url) = 0;
+        virtual Fetch* Find(bool head, std::string_view url) = 0;
         // The walk asks for a page whose answer is gone: it is fetched again (after its probe's
         // "200 OK" when afterProbe).
         virtual void Refetch(Fetch& page, bool afterProbe) = 0;
@@ -44,7 +45,7 @@ class Rehearsal {
     void Clear();
     void Run(Fetches& fetches, int maximumDepth);
     // The rehearsal has come to the URL (and placed its requests, if it makes any).
-    bool Met(const std::string& url) const { return met_.count(Key(url)) > 0; }
+    bool Met(std::string_view url) const { return met_.count(Key(url)) > 0; }
 
   private:
     enum class Outcome { kWaiting, kNotWalked, kWalked };
@@ -74,7 +75,7 @@ class Rehearsal {
     // loaded to look for fragments.
     // Kept as hashes of the URLs: a clash of two (about one in 10^13 on a site of a million
     // URLs) costs only a request the look-ahead does not make ahead, never a verdict.
-    static std::uint64_t Key(const std::string& url) { return std::hash<std::string>{}(url); }
+    static std::uint64_t Key(std::string_view url) { return std::hash<std::string_view>{}(url); }
     std::unordered_set<std::uint64_t> met_;
     std::unordered_set<std::uint64_t> loaded_;
     std::int64_t order_ = 0;

@@ -13,8 +13,34 @@
 namespace quill::lookahead {
 namespace {
 
+constexpr int kRowShift = 32;
+
+}  // namespace
+
+PlannedFetch Plan::operator[](std::size_t at) const {
+    const Entry& entry = entries_[at];
+    return PlannedFetch{entry.kind, std::string_view(urls_).substr(entry.offset, entry.length),
+                        (static_cast<std::int64_t>(entry.row) << kRowShift) | entry.index,
+                        entry.walked};
+}
+
+void Plan::Add(FetchKind kind, std::string_view url, std::int64_t position, bool walked) {
+    entries_.push_back(Entry{static_cast<std::uint32_t>(urls_.size()),
+                             static_cast<std::uint32_t>(url.size()),
+                             static_cast<std::uint32_t>(position),
+                             static_cast<std::uint8_t>(position >> kRowShift), kind, walked});
+    urls_.append(url);
+}
+
+void Plan::ShrinkToFit() {
+    urls_.shrink_to_fit();
+    entries_.shrink_to_fit();
+}
+
+namespace {
+
 std::int64_t PositionOf(std::size_t row, std::size_t index) {
-    return (static_cast<std::int64_t>(row) << 32) | static_cast<std::uint32_t>(index);
+    return (static_cast<std::int64_t>(row) << kRowShift) | static_cast<std::uint32_t>(index);
 }
 
 // Hashes and compares the URLs of plan entries, named by their place in the plan, and URLs
@@ -63,40 +89,36 @@ class PagePlanner {
 
     void Take(const std::string& url, WalkerUse use, std::int64_t position) {
         if (use == WalkerUse::kVerify) {
-            Add(FetchKind::kProbe, url, "", position);
+            Add(FetchKind::kProbe, url, position);
             return;
         }
         const int mode = VisitControl::VisitModeFor(settings_.scope, url, pageURL_);
         const bool fragment = HoldsFragmentMark(url);
         if (mode != VisitControl::kFollow && mode != VisitControl::kCheckOnly) {
-            Add(FetchKind::kRecordOnly, url, "", position);
+            Add(FetchKind::kRecordOnly, url, position);
         } else if (fragment && use == WalkerUse::kVisitOrJudgeFragment) {
             // Judged in the page it points to, which is loaded unless it is this one.
-            const std::optional<std::string> address = FragmentPageAddress(url, pageURL_);
-            Add(address ? FetchKind::kFragmentPage : FetchKind::kRecordOnly, url,
-                address.value_or(""), position);
+            Add(FragmentPageAddress(url, pageURL_) ? FetchKind::kFragmentPage
+                                                   : FetchKind::kRecordOnly,
+                url, position);
         } else if (mode == VisitControl::kFollow) {
-            Add(fragment ? FetchKind::kUnprobedPage : FetchKind::kPage, url,
-                fragment ? WithoutFragment(url) : "", position);
-            plan_.back().walked = WithinMaximumDepth(pageDepth_ + 1, settings_.maximumDepth);
+            Add(fragment ? FetchKind::kUnprobedPage : FetchKind::kPage, url, position,
+                WithinMaximumDepth(pageDepth_ + 1, settings_.maximumDepth));
         } else {
             // Checked only: a URL with "#" is good without a request.
-            Add(fragment ? FetchKind::kRecordOnly : FetchKind::kProbe, url, "", position);
+            Add(fragment ? FetchKind::kRecordOnly : FetchKind::kProbe, url, position);
         }
     }
 
     // Without the spare room the plan grew with: plans are kept while their pages are walked.
     Plan TakePlan() {
-        plan_.shrink_to_fit();
+        plan_.ShrinkToFit();
         return std::move(plan_);
     }
 
   private:
-    void Add(FetchKind kind, const std::string& url, std::string fetchURL, std::int64_t position) {
-        if (fetchURL == url) {
-            fetchURL.clear();
-        }
-        plan_.push_back(PlannedFetch{kind, url, std::move(fetchURL), position, false});
+    void Add(FetchKind kind, const std::string& url, std::int64_t position, bool walked = false) {
+        plan_.Add(kind, url, position, walked);
         metOnPage_.insert(plan_.size() - 1);
     }
 
@@ -136,13 +158,10 @@ Plan PlanPage(const platform::Document& document, const std::string& pageURL, in
 }
 
 Plan StartPlan(const std::string& startURL) {
-    PlannedFetch start;
-    const bool fragment = HoldsFragmentMark(startURL);
-    start.kind = fragment ? FetchKind::kUnprobedPage : FetchKind::kPage;
-    start.url = startURL;
-    start.otherFetchURL = fragment ? WithoutFragment(startURL) : "";
-    start.walked = true;
-    return Plan{start};
+    Plan plan;
+    plan.Add(HoldsFragmentMark(startURL) ? FetchKind::kUnprobedPage : FetchKind::kPage, startURL, 0,
+             true);
+    return plan;
 }
 
 }  // namespace quill::lookahead

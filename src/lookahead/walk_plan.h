@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crawl/walk_observer.h"
@@ -13,7 +14,7 @@
 
 namespace quill::lookahead {
 
-enum class FetchKind {
+enum class FetchKind : std::uint8_t {
     // HEAD only: an image, applet, script, style sheet or form action, or a link or frame that is
     // only checked.
     kProbe,
@@ -28,23 +29,65 @@ enum class FetchKind {
     kRecordOnly,
 };
 
+// One element of a plan, as read from it: a view into the plan, valid while the plan lives.
 struct PlannedFetch {
     FetchKind kind = FetchKind::kProbe;
     // The URL as the walk records it.
-    std::string url;
-    // What goes over the network when it is not url itself: url without its fragment for
-    // kUnprobedPage and kFragmentPage.
-    std::string otherFetchURL;
+    std::string_view url;
     // Where the walk of the page reaches the element: its walker's row, then its index.
     std::int64_t position = 0;
     // kPage and kUnprobedPage: the page will be walked too (it lies within the maximum depth).
     bool walked = false;
 
-    const std::string& FetchURL() const { return otherFetchURL.empty() ? url : otherFetchURL; }
-    bool operator==(const PlannedFetch&) const = default;
+    // What goes over the network: url without its fragment for kUnprobedPage and kFragmentPage.
+    std::string_view FetchURL() const {
+        return kind == FetchKind::kUnprobedPage || kind == FetchKind::kFragmentPage
+                   ? url.substr(0, url.find('#'))
+                   : url;
+    }
 };
 
-using Plan = std::vector<PlannedFetch>;
+// The elements of a page's plan in walk order. Plans are kept while their pages are walked ahead,
+// and a big site has many: the URLs share one buffer, and an element takes 16 bytes besides.
+class Plan {
+  public:
+    class const_iterator {
+      public:
+        const_iterator(const Plan& plan, std::size_t at) : plan_(&plan), at_(at) {}
+        PlannedFetch operator*() const { return (*plan_)[at_]; }
+        const_iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        bool operator==(const const_iterator&) const = default;
+
+      private:
+        const Plan* plan_;
+        std::size_t at_;
+    };
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    PlannedFetch operator[](std::size_t at) const;
+    const_iterator begin() const { return {*this, 0}; }
+    const_iterator end() const { return {*this, size()}; }
+
+    void Add(FetchKind kind, std::string_view url, std::int64_t position, bool walked);
+    // Without the spare room the plan grew with.
+    void ShrinkToFit();
+
+  private:
+    struct Entry {
+        std::uint32_t offset;
+        std::uint32_t length;
+        std::uint32_t index;  // within its walker's row
+        std::uint8_t row;
+        FetchKind kind;
+        bool walked;
+    };
+    std::string urls_;
+    std::vector<Entry> entries_;
+};
 
 // What the walk of `document` (shown at pageURL, walked at pageDepth) will take up, in walk order:
 // every URL it records, with the requests it makes for it, leaving out URLs for which seenBefore

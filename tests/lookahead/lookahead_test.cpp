@@ -173,8 +173,9 @@ std::vector<std::string> Described(const lookahead::Plan& plan) {
     static const char* const kNames[] = {"probe", "page", "unprobed", "fragment", "record"};
     std::vector<std::string> described;
     for (const lookahead::PlannedFetch& fetch : plan) {
-        described.push_back(std::string(kNames[static_cast<int>(fetch.kind)]) + " " + fetch.url +
-                            (fetch.otherFetchURL.empty() ? "" : " > " + fetch.otherFetchURL) +
+        const std::string url(fetch.url), fetchURL(fetch.FetchURL());
+        described.push_back(std::string(kNames[static_cast<int>(fetch.kind)]) + " " + url +
+                            (fetchURL == url ? "" : " > " + fetchURL) +
                             (fetch.walked ? " walked" : ""));
     }
     return described;
@@ -400,17 +401,17 @@ class RehearsalTest : public testing::Test, protected lookahead::Rehearsal::Fetc
   protected:
     using Fetch = lookahead::Fetch;
 
-    Fetch& Want(bool head, const std::string& url, const lookahead::Priority&, bool) override {
-        std::unique_ptr<Fetch>& fetch = fetches[{head, url}];
+    Fetch& Want(bool head, std::string_view url, const lookahead::Priority&, bool) override {
+        std::unique_ptr<Fetch>& fetch = fetches[{head, std::string(url)}];
         if (!fetch) {
             fetch = std::make_unique<Fetch>();
             fetch->url = url;
-            wanted.push_back((head ? "HEAD " : "GET ") + url);
+            wanted.push_back((head ? "HEAD " : "GET ") + fetch->url);
         }
         return *fetch;
     }
-    Fetch* Find(bool head, const std::string& url) override {
-        const auto found = fetches.find({head, url});
+    Fetch* Find(bool head, std::string_view url) override {
+        const auto found = fetches.find({head, std::string(url)});
         return found != fetches.end() ? found->second.get() : nullptr;
     }
     void Refetch(Fetch& page, bool) override { page.state = Fetch::State::kPending; }
