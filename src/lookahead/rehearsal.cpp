@@ -90,6 +90,11 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
             // so that a chain of pages costs the rehearsal one frame, not one a level.
             if (frame.next >= frame.plan->size()) {
                 frames_.pop_back();
+            } else {
+                // While the rehearsal is deeper down, the page keeps only what it has still to
+                // rehearse.
+                frame.plan = std::make_shared<const Plan>(frame.plan->From(frame.next));
+                frame.next = 0;
             }
             frames_.push_back(Frame{std::move(plan), depth, 0, false});
         }

@@ -32,6 +32,20 @@ void Plan::Add(FetchKind kind, std::string_view url, std::int64_t position, bool
     urls_.append(url);
 }
 
+Plan Plan::From(std::size_t first) const {
+    Plan rest;
+    if (first >= entries_.size()) {
+        return rest;
+    }
+    const std::uint32_t cut = entries_[first].offset;
+    rest.urls_ = urls_.substr(cut);
+    rest.entries_.assign(entries_.begin() + static_cast<std::ptrdiff_t>(first), entries_.end());
+    for (Entry& entry : rest.entries_) {
+        entry.offset -= cut;
+    }
+    return rest;
+}
+
 void Plan::ShrinkToFit() {
     urls_.shrink_to_fit();
     entries_.shrink_to_fit();
