@@ -58,24 +58,28 @@ void AnswerStore::Reorder(Fetch& fetch, const Priority& priority, std::uint32_t 
     }
 }
 
-void AnswerStore::MakeRoom(std::size_t arriving, const Priority& than, std::uint32_t walkRequests) {
+std::vector<Fetch*> AnswerStore::MakeRoom(std::size_t arriving, const Priority& than,
+                                          std::uint32_t walkRequests) {
+    std::vector<Fetch*> gaveWay;
     while (!Fits(arriving) && !held_.empty()) {
         // An answer the walk has not used while it made twice as many requests as there are
         // answers held is one it went past (its URL met first elsewhere, or a setting changed):
         // however good its place, it goes first.
-        const auto& [since, oldest] = *byAge_.begin();
-        if (walkRequests - since > 2 * held_.size() + kSlack) {
+        Fetch* oldest = byAge_.begin()->second;
+        if (walkRequests - oldest->heldSince > 2 * held_.size() + kSlack) {
             oldest->droppedForRoom = true;
             Release(*oldest);
             continue;
         }
         Fetch* worst = std::prev(held_.end())->second;
         if (!(than < worst->priority)) {
-            return;
+            break;
         }
         worst->droppedForRoom = true;
         Release(*worst);
+        gaveWay.push_back(worst);
     }
+    return gaveWay;
 }
 
 void AnswerStore::Clear() {

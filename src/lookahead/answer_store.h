@@ -13,6 +13,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "lookahead/fetch.h"
 
@@ -45,8 +46,9 @@ class AnswerStore {
     // Answers held and `arriving` stay within the budget.
     bool Fits(std::size_t arriving) const { return heldBytes_ + arriving <= maxBodyBytes_; }
     // Lets go of answers the walk went past, then of answers placed after `than`, worst first,
-    // until `arriving` fits as well.
-    void MakeRoom(std::size_t arriving, const Priority& than, std::uint32_t walkRequests);
+    // until `arriving` fits as well. Returns those that gave way to a better one.
+    std::vector<Fetch*> MakeRoom(std::size_t arriving, const Priority& than,
+                                 std::uint32_t walkRequests);
     std::size_t HeldBytes() const { return heldBytes_; }
     void Clear();
 

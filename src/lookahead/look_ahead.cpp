@@ -295,6 +295,13 @@ Fetch& LookAhead::Want(bool head, std::string_view url, const Priority& priority
     if (!afterProbe) {
         fetch->afterProbe = false;  // also wanted without a probe
     }
+    if (fetch->state == Fetch::State::kReleased && fetch->droppedForRoom &&
+        priority.band < Priority::kAhead && fetch->asked < fetch->Uses()) {
+        // Let go for room before the walk had it, and now placed by the walk or the rehearsal:
+        // it is fetched again, when there is room.
+        fetch->state = Fetch::State::kPending;
+        fetch->droppedForRoom = false;
+    }
     if (fetch->state == Fetch::State::kPending && !fetch->afterProbe) {
         queue_.Add(*fetch);
     }
@@ -424,11 +431,23 @@ void LookAhead::Schedule() {
     std::size_t arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
     if (const Fetch* next = queue_.BestWaiting();
         next != nullptr && next->priority.band < Priority::kAhead && !store_.Fits(arriving)) {
-        store_.MakeRoom(arriving, next->priority, counts_.walkRequests);
+        MakeRoom(arriving, next->priority);
     }
     while (Fetch* fetch = queue_.Next(now, store_.Fits(arriving))) {
         Send(*fetch);
         arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
+    }
+}
+
+void LookAhead::MakeRoom(std::size_t arriving, const Priority& than) {
+    for (Fetch* fetch : store_.MakeRoom(arriving, than, counts_.walkRequests)) {
+        // The walk has still to ask for what the rehearsal placed: it is fetched again when there
+        // is room. What was found far ahead is let go.
+        if (fetching_ && fetch->priority.band < Priority::kAhead) {
+            fetch->state = Fetch::State::kPending;
+            fetch->droppedForRoom = false;
+            queue_.Add(*fetch);
+        }
     }
 }
 
@@ -502,7 +521,7 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
         PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
     }
     // Within the budget: the worst answers give way, this one included.
-    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
+    MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
     ReleaseWhenUsedUp(fetch);
     ForgetWhenDone(fetch);
 }

@@ -116,6 +116,9 @@ class LookAhead final : public platform::TransferEngine,
     // Has a fetched page worked out when it lies within the depth as first met.
     void PlanWhenWithinDepth(lookahead::Fetch& page);
     void Schedule();
+    // Answers give way until `arriving` fits; those placed by the walk or the rehearsal wait for
+    // room again.
+    void MakeRoom(std::size_t arriving, const lookahead::Priority& than);
     void Send(lookahead::Fetch& fetch);
     void TakeFinished(const std::shared_ptr<platform::Transfer>& transfer);
     void ReleaseWhenUsedUp(lookahead::Fetch& fetch);

@@ -457,6 +457,32 @@ TEST_F(RehearsalTest, WalksAPageFirstLoadedForItsFragments) {
     EXPECT_THAT(wanted, testing::Contains("HEAD " + kSite + "c.html"));
 }
 
+// b.html's answers give way to a.html's images, which the walk asks for first: they are fetched
+// again when there is room, not left to the walk.
+TEST_F(LookAheadTest, AnAnswerLetGoForRoomIsFetchedAgainBeforeTheWalkAsks) {
+    const std::string a = kSite + "a.html", b = kSite + "b.html";
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<a href=a.html>a</a><a href=b.html>b</a>"});
+    std::string images;
+    std::vector<platform::TransferRequest> walk = {rules.ProbeRequest(start),
+                                                   rules.PageRequest(start), rules.ProbeRequest(a),
+                                                   rules.PageRequest(a)};
+    for (int i = 0; i < 6; ++i) {
+        images += "<img src=i" + std::to_string(i) + ".png>";
+        walk.push_back(rules.ProbeRequest(kSite + "i" + std::to_string(i) + ".png"));
+    }
+    engine.Set(a, Answer{"HTTP/1.1 200 OK", images});
+    engine.Set(b, Answer{"HTTP/1.1 200 OK", "<p>b"});
+    walk.insert(walk.end(), {rules.ProbeRequest(b), rules.PageRequest(b)});
+    auto lookAhead = Make(LookAheadLimits{128, 32, 6 * lookahead::AnswerStore::kPerAnswer + 200});
+    lookAhead->RunStarted(start, SiteSettings());
+    lookAhead->WaitUntilIdle();
+    for (const platform::TransferRequest& request : walk) {
+        lookAhead->Start(request)->WaitFinished();
+        lookAhead->WaitUntilIdle();
+        EXPECT_EQ(lookAhead->Statistics().own, 0) << request.method << " " << request.url;
+    }
+}
+
 // The walk never asks for the first images (met on an earlier page, say): held for good, they would
 // keep the budget from everything the walk asks for next.
 TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
