@@ -520,8 +520,9 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     if (!fetch.head && fetch.transfer) {
         PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
     }
-    // Within the budget: the worst answers give way, this one included.
-    MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0});
+    // Within the budget: the worst answers give way, this one included. They are not fetched
+    // again for this: one that came bigger than it was counted would only come back.
+    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
     ReleaseWhenUsedUp(fetch);
     ForgetWhenDone(fetch);
 }

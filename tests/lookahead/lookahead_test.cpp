@@ -505,7 +505,7 @@ TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
     for (int i = 20; i < kImages; ++i) {
         ask(rules.ProbeRequest(image(i)));
     }
-    EXPECT_GT(lookAhead->Statistics().served, kImages / 8);
+    EXPECT_GT(lookAhead->Statistics().served, kImages / 16);
     EXPECT_EQ(lookAhead->Statistics().own, 0);
 }
 
