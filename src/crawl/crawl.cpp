@@ -285,7 +285,10 @@ std::optional<bool> Crawl::LoadForVisit(const std::string& url, bool follow, int
     return std::nullopt;
 }
 
-void Crawl::StartPageWalk(const platform::Document& document, const std::string& pageURL) {
+void Crawl::StartPageWalk(platform::Document& document, const std::string& pageURL) {
+    // The walk goes by pageURL: the copy in the document goes, as the page may stay open long.
+    document.url.clear();
+    document.url.shrink_to_fit();
     frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
     frontEnd_.PageWalkStarted(pageURL);
     if (services_.lookAhead != nullptr) {

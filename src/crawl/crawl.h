@@ -110,9 +110,9 @@ class Crawl {
     [[gnu::noinline]] std::optional<bool> LoadForVisit(const std::string& url, bool follow,
                                                        int& loadTime, std::string& why);
     [[noreturn, gnu::noinline]] void LeaveFailedPage(const std::string& url);
-    // parseDoc's start: the title shown, and the front end and the look-ahead told.
-    [[gnu::noinline]] void StartPageWalk(const platform::Document& document,
-                                         const std::string& pageURL);
+    // parseDoc's start: the title shown, the front end and the look-ahead told, and the
+    // document's own copy of its address let go.
+    [[gnu::noinline]] void StartPageWalk(platform::Document& document, const std::string& pageURL);
 
     // A page loaded to look for fragments in it: whether it loaded, and the anchor names and
     // element ids it holds (sorted), which is all that is kept of it.

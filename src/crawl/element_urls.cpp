@@ -37,7 +37,7 @@ std::string FormURL(const platform::FormElement& form, const std::string& pageUR
     return ResolveAsWritten(form.action, pageURL);
 }
 
-std::string LinkURL(const platform::LinkElement& link) {
+const std::string& LinkURL(const platform::LinkElement& link) {
     return link.href;
 }
 

@@ -24,7 +24,7 @@ std::optional<std::string> StyleSheetURL(const platform::StyleSheetElement& styl
 // A form's action resolved as written; an empty action stands for the page's directory.
 std::string FormURL(const platform::FormElement& form, const std::string& pageURL);
 // A hyperlink's href and a frame's location, as the document reports them (absolute).
-std::string LinkURL(const platform::LinkElement& link);
+const std::string& LinkURL(const platform::LinkElement& link);
 std::string FrameURL(const platform::FrameElement& frame);
 
 // A URL with "#" anywhere is judged by its fragment (hyperlinks) or loaded without a probe (pages).

@@ -30,15 +30,22 @@ std::string WithExclusion(const std::string& reason, const std::string& url, boo
     return reason + "; excluded extension " + extension + ": not walked";
 }
 
+// Frees what a handled link holds; its place goes with the places handled.
+void LetGo(platform::LinkElement& link) {
+    link.href.clear();
+    link.href.shrink_to_fit();
+    link.hash.clear();
+    link.hash.shrink_to_fit();
+}
+
 }  // namespace
 
 void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pageURL) {
     const WalkKind kind(*this, "link");
     std::vector<platform::LinkElement>& links = document.links;
     const int count = static_cast<int>(links.size());
-    // Each link is taken out of the collection for its turn and let go after it; the places of
-    // handled links are given back once they outnumber the links still to come. Link i is at
-    // i - gone.
+    // Each link is let go after its turn; the places of handled links are given back once they
+    // outnumber the links still to come. Link i is at i - gone.
     int gone = 0;
     for (int i = 0; i < count; ++i) {
         if (!state_.running) {
@@ -51,10 +58,12 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
             gone = i;
             at = 0;
         }
-        // Areas of image maps are in the collection too; they are handled by their href.
-        const platform::LinkElement link = std::move(links[at]);
+        // Areas of image maps are in the collection too; they are handled by their href. The link
+        // is read in its place (not copied onto the stack while the walk is deeper down) and let
+        // go once handled.
+        platform::LinkElement& link = links[at];
         try {
-            const std::string url = LinkURL(link);
+            const std::string& url = LinkURL(link);
             HandleLink(document, pageURL, link, url, link.hash);
         } catch (const RunFailure&) {
             throw;  // Came out of the walk of a page further down: it ends the run.
@@ -68,6 +77,7 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
             }
             HandleLink(document, pageURL, link, href, link.hash);
         }
+        LetGo(link);
     }
 }
 
