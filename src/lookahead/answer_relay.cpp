@@ -10,6 +10,10 @@ bool AnswerServes(const Transfer& answer, const platform::TransferRequest& asked
     if (!answer.Finished() || answer.CancelRequested()) {
         return false;
     }
+    // Neither a response nor a failure is no answer at all: the walk asks for itself.
+    if (!answer.HeadersReceived() && answer.Error().empty()) {
+        return false;
+    }
     // A request with the same time-out or a shorter one, timed out or not, is the walk's answer.
     const long sent = answer.Request().timeoutSeconds;
     return asked.timeoutSeconds <= 0 || (sent > 0 && sent <= asked.timeoutSeconds) ||

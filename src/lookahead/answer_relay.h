@@ -28,8 +28,9 @@ struct Relay {
 };
 
 // Whether the look-ahead's answer stands for the walk's request: any answer the walk would have
-// got itself (a status, a redirect, a failure, a time-out), unless the look-ahead cancelled it or
-// it took longer than the walk's request, with a shorter time-out, may.
+// got itself (a status, a redirect, a failure, a time-out), unless the look-ahead cancelled it, it
+// ended with neither a response nor a failure, or it took longer than the walk's request, with a
+// shorter time-out, may.
 bool AnswerServes(const platform::Transfer& answer, const platform::TransferRequest& asked);
 
 class AnswerRelay {

@@ -273,6 +273,14 @@ INSTANTIATE_TEST_SUITE_P(
                     ServedCase{"TimedOut", {"", "", "", {}, "Timeout", std::chrono::seconds(61)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Neither a response nor a failure: the walk asks for itself.
+TEST(AnswerServes, NotAnAnswerThatHasNeitherAResponseNorAFailure) {
+    const platform::TransferRequest request{kSite + "x.html", "HEAD"};
+    platform::Transfer transfer(request);
+    transfer.Finish(std::chrono::steady_clock::now());
+    EXPECT_FALSE(lookahead::AnswerServes(transfer, request));
+}
+
 TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
     engine.Set(start, Answer{"HTTP/1.1 200 OK", "<p>home"});
     engine.Hold(start);
