@@ -80,10 +80,14 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
         }
         frame.waiting = false;
         ++frame.next;
-        for (const bool head : {true, false}) {
-            if (Fetch* fetch = fetches.Find(head, element.FetchURL())) {
-                fetches.Passed(*fetch);
-            }
+        // Its probe (a followed link's) and its load are behind the rehearsal now.
+        Fetch* probe =
+            element.kind == FetchKind::kPage ? fetches.Find(true, element.FetchURL()) : nullptr;
+        if (probe != nullptr) {
+            fetches.Passed(*probe);
+        }
+        if (Fetch* page = fetches.Find(false, element.FetchURL())) {
+            fetches.Passed(*page);
         }
         if (outcome == Outcome::kWalked) {
             // A page whose last element leads down has nothing left to rehearse: its frame goes,
