@@ -299,8 +299,7 @@ Fetch& LookAhead::Want(bool head, std::string_view url, const Priority& priority
         priority.band < Priority::kAhead && fetch->asked < fetch->Uses()) {
         // Let go for room before the walk had it, and now placed by the walk or the rehearsal:
         // it is fetched again, when there is room.
-        fetch->state = Fetch::State::kPending;
-        fetch->droppedForRoom = false;
+        Refetch(*fetch, fetch->afterProbe);
     }
     if (fetch->state == Fetch::State::kPending && !fetch->afterProbe) {
         queue_.Add(*fetch);
@@ -317,6 +316,7 @@ void LookAhead::Refetch(Fetch& page, bool afterProbe) {
         return;
     }
     page.state = Fetch::State::kPending;
+    page.droppedForRoom = false;
     page.afterProbe = afterProbe;
     if (!afterProbe) {
         queue_.Add(page);
@@ -443,10 +443,8 @@ void LookAhead::MakeRoom(std::size_t arriving, const Priority& than) {
     for (Fetch* fetch : store_.MakeRoom(arriving, than, counts_.walkRequests)) {
         // The walk has still to ask for what the rehearsal placed: it is fetched again when there
         // is room. What was found far ahead is let go.
-        if (fetching_ && fetch->priority.band < Priority::kAhead) {
-            fetch->state = Fetch::State::kPending;
-            fetch->droppedForRoom = false;
-            queue_.Add(*fetch);
+        if (fetch->priority.band < Priority::kAhead) {
+            Refetch(*fetch, false);
         }
     }
 }
