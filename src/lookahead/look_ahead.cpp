@@ -94,9 +94,8 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 std::shared_ptr<Transfer> answer = fetch->transfer;
                 relay_.Served(answer);
                 ++fetch->served;
-                ReleaseWhenUsedUp(*fetch);
-                ForgetWhenDone(*fetch);
-                mailbox_->Poke();  // which may make room for bodies
+                ReleaseWhenUsedUp(*fetch);  // the fetch may be gone after this
+                mailbox_->Poke();           // which may make room for bodies
                 return answer;
             }
             if (fetch != nullptr && fetch->state == Fetch::State::kInFlight) {
@@ -522,13 +521,13 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     // again for this: one that came bigger than it was counted would only come back.
     store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
     ReleaseWhenUsedUp(fetch);
-    ForgetWhenDone(fetch);
 }
 
 void LookAhead::ReleaseWhenUsedUp(Fetch& fetch) {
     if (fetch.state == Fetch::State::kFinished && fetch.served >= fetch.Uses()) {
         store_.Release(fetch);
     }
+    ForgetWhenDone(fetch);
 }
 
 void LookAhead::Passed(Fetch& fetch) {

@@ -121,6 +121,8 @@ class LookAhead final : public platform::TransferEngine,
     void MakeRoom(std::size_t arriving, const lookahead::Priority& than);
     void Send(lookahead::Fetch& fetch);
     void TakeFinished(const std::shared_ptr<platform::Transfer>& transfer);
+    // Lets go of the answer once the walk has had every use of it, and of the fetch itself
+    // when the rehearsal is past it too.
     void ReleaseWhenUsedUp(lookahead::Fetch& fetch);
     void ForgetWhenDone(lookahead::Fetch& fetch);
     std::size_t BytesArriving() const;
