@@ -315,6 +315,11 @@ void CurlTransferEngine::RememberContentLength(const std::string& url,
 }
 
 void CurlTransferEngine::RememberContentLengths(const Transfer& transfer) {
+    // Only an image's size is ever asked for: a site's pages, the bulk of its answers, are not
+    // remembered.
+    if (IsHtmlContentType(transfer.ContentType())) {
+        return;
+    }
     const std::optional<long long> length = transfer.ContentLength();
     RememberContentLength(transfer.Request().url, length);
     RememberContentLength(transfer.EffectiveURL(), length);

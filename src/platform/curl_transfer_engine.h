@@ -40,7 +40,7 @@ class CurlTransferEngine final : public TransferEngine {
     bool FileAccess() const override;
 
     // Keyed by the URL of each response (and by the request's URL for its first response); a
-    // response without Content-Length leaves what an earlier one said.
+    // response without Content-Length leaves what an earlier one said. HTML pages are not kept.
     std::optional<long long> KnownContentLength(const std::string& url) const override;
     void ForgetKnownContentLengths();
 

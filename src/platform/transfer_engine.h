@@ -22,7 +22,8 @@ public:
     virtual void SetFileAccess(bool allowed) = 0;
     virtual bool FileAccess() const = 0;
 
-    // The Content-Length of the last response seen for exactly this URL, when there was one.
+    // The Content-Length of the last response seen for exactly this URL, when there was one and
+    // it was not an HTML page.
     virtual std::optional<long long> KnownContentLength(const std::string& url) const = 0;
 };
 
