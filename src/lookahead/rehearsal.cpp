@@ -96,8 +96,9 @@ void Rehearsal::Run(Fetches& fetches, int maximumDepth) {
                 frames_.pop_back();
             } else {
                 // While the rehearsal is deeper down, the page keeps only what it has still to
-                // rehearse.
-                frame.plan = std::make_shared<const Plan>(frame.plan->From(frame.next));
+                // rehearse: what is met already it would go past.
+                frame.plan = std::make_shared<const Plan>(frame.plan->From(
+                    frame.next, [this](std::string_view url) { return !Met(url); }));
                 frame.next = 0;
             }
             frames_.push_back(Frame{std::move(plan), depth, 0, false});

@@ -32,17 +32,18 @@ void Plan::Add(FetchKind kind, std::string_view url, std::int64_t position, bool
     urls_.append(url);
 }
 
-Plan Plan::From(std::size_t first) const {
+Plan Plan::From(std::size_t first, const std::function<bool(std::string_view url)>& keep) const {
     Plan rest;
-    if (first >= entries_.size()) {
-        return rest;
+    for (std::size_t at = first; at < entries_.size(); ++at) {
+        const Entry& entry = entries_[at];
+        const std::string_view url = std::string_view(urls_).substr(entry.offset, entry.length);
+        if (keep(url)) {
+            rest.entries_.push_back(entry);
+            rest.entries_.back().offset = static_cast<std::uint32_t>(rest.urls_.size());
+            rest.urls_ += url;
+        }
     }
-    const std::uint32_t cut = entries_[first].offset;
-    rest.urls_ = urls_.substr(cut);
-    rest.entries_.assign(entries_.begin() + static_cast<std::ptrdiff_t>(first), entries_.end());
-    for (Entry& entry : rest.entries_) {
-        entry.offset -= cut;
-    }
+    rest.ShrinkToFit();
     return rest;
 }
 

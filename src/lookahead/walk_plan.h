@@ -73,8 +73,8 @@ class Plan {
     const_iterator end() const { return {*this, size()}; }
 
     void Add(FetchKind kind, std::string_view url, std::int64_t position, bool walked);
-    // The elements from `first` on, held without the others.
-    Plan From(std::size_t first) const;
+    // The elements from `first` on for which `keep` holds, held without the others.
+    Plan From(std::size_t first, const std::function<bool(std::string_view url)>& keep) const;
     // Without the spare room the plan grew with.
     void ShrinkToFit();
 
