@@ -1,6 +1,7 @@
 #include "lookahead/fetch_queue.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace quill::lookahead {
 
@@ -50,7 +51,7 @@ void FetchQueue::SendingNow(Fetch& fetch) {
     ++inFlight_;
 }
 
-Fetch* FetchQueue::Next(TimePoint now, bool answersFit) {
+Fetch* FetchQueue::Next(TimePoint now, bool answersFit, bool scoutMayGo) {
     budgetBlocked_ = false;
     holdBackBlocked_ = false;
     if (inFlight_ >= totalCap_) {
@@ -66,16 +67,22 @@ Fetch* FetchQueue::Next(TimePoint now, bool answersFit) {
             holdBackBlocked_ = true;
             continue;
         }
-        Fetch* candidate = host.probes.empty() ? nullptr : host.probes.begin()->second;
-        if (!host.pages.empty()) {
-            Fetch* page = host.pages.begin()->second;
-            if (candidate == nullptr || page->priority < candidate->priority) {
-                candidate = page;
-            }
-        }
+        // Without room for answers, only a scout may go: the best fetch found far ahead.
+        const Priority from = answersFit ? Priority{Priority::kWalkNow, INT64_MIN, INT32_MIN}
+                                         : Priority{Priority::kAhead, INT64_MIN, INT32_MIN};
         if (!answersFit) {
             budgetBlocked_ = true;
-            continue;
+            if (!scoutMayGo) {
+                continue;
+            }
+        }
+        Fetch* candidate = nullptr;
+        for (const auto* waiting : {&host.probes, &host.pages}) {
+            const auto first = waiting->lower_bound({from, nullptr});
+            if (first != waiting->end() &&
+                (candidate == nullptr || first->second->priority < candidate->priority)) {
+                candidate = first->second;
+            }
         }
         if (candidate != nullptr && (best == nullptr || candidate->priority < best->priority)) {
             best = candidate;

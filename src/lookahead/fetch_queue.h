@@ -29,9 +29,9 @@ class FetchQueue {
     // flight.
     void SendingNow(Fetch& fetch);
 
-    // Takes the next fetch that may go now, counted as in flight; null when none may. Nothing goes
-    // while `answersFit` is false.
-    Fetch* Next(TimePoint now, bool answersFit);
+    // Takes the next fetch that may go now, counted as in flight; null when none may. While
+    // `answersFit` is false, only a scout goes, when `scoutMayGo`: a fetch found far ahead.
+    Fetch* Next(TimePoint now, bool answersFit, bool scoutMayGo = false);
     // The best fetch waiting to go; null when none.
     const Fetch* BestWaiting() const;
     // A fetch counted by Next has ended.

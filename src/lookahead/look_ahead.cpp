@@ -50,6 +50,7 @@ LookAhead::LookAhead(platform::TransferEngine& network, const platform::Clock& c
       rules_(rules),
       mailbox_(std::make_shared<Mailbox>()),
       largestPageReadAhead_(limits.largestPageReadAhead),
+      scouts_(limits.scouts),
       store_(limits.maxBodyBytes),
       queue_(limits.connections, limits.connectionsPerHost),
       relay_([mailbox = mailbox_](std::shared_ptr<Transfer> transfer) {
@@ -255,6 +256,7 @@ void LookAhead::ResetRun() {
     }
     relay_.CancelAll();
     inFlight_.clear();
+    scouting_ = 0;
     queue_.Clear();
     store_.Clear();
     hosts_.clear();
@@ -407,6 +409,9 @@ void LookAhead::NeedPlan(Fetch& page) {
 std::size_t LookAhead::BytesArriving() const {
     std::size_t bytes = 0;
     for (const auto& [transfer, fetch] : inFlight_) {
+        if (fetch->scout) {
+            continue;  // beyond the budget
+        }
         std::size_t body = 0;
         if (!fetch->head) {
             const std::optional<long long> length = transfer->ContentLength();
@@ -425,14 +430,22 @@ void LookAhead::Schedule() {
     }
     const platform::Clock::TimePoint now = clock_.Now();
     // A fetch goes when there is room for at least its answer's share: when its answer would have
-    // to push out a better one, it waits. What is found far ahead of the walk only fills free
-    // room: pushing out answers the walk will need sooner, it would fetch them twice.
+    // to push out a better one, it waits. What is found far ahead of the walk never pushes out
+    // answers the walk will need sooner (it would fetch them twice); without room, some of it
+    // still goes as scouts, whose answers the rehearsal reads on its way and which then give way.
     std::size_t arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
     if (const Fetch* next = queue_.BestWaiting();
         next != nullptr && next->priority.band < Priority::kAhead && !store_.Fits(arriving)) {
         MakeRoom(arriving, next->priority);
     }
-    while (Fetch* fetch = queue_.Next(now, store_.Fits(arriving))) {
+    for (;;) {
+        const bool fits = store_.Fits(arriving);
+        Fetch* fetch = queue_.Next(now, fits, scouting_ < scouts_);
+        if (fetch == nullptr) {
+            break;
+        }
+        fetch->scout = !fits;
+        scouting_ += fetch->scout ? 1 : 0;
         Send(*fetch);
         arriving = BytesArriving() + lookahead::AnswerStore::Footprint(0);
     }
@@ -478,6 +491,10 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     }
     Fetch& fetch = *found->second;
     inFlight_.erase(found);
+    if (fetch.scout) {
+        fetch.scout = false;
+        --scouting_;
+    }
     queue_.Ended(fetch);
     store_.Hold(fetch, counts_.walkRequests);
 

@@ -41,6 +41,9 @@ struct LookAheadLimits {
     // A bigger page is not read ahead: the walk's own reading of it is planned, so that a huge
     // page is never held read twice.
     std::size_t largestPageReadAhead = std::size_t{4} * 1024 * 1024;
+    // Fetches found far ahead that may be in flight beyond the budget: their answers tell the
+    // rehearsal what lies ahead, and give way at once when there is no room for them.
+    int scouts = 128;
 };
 
 class LookAhead final : public platform::TransferEngine,
@@ -136,6 +139,7 @@ class LookAhead final : public platform::TransferEngine,
     const lookahead::WebRules& rules_;
     const std::shared_ptr<Mailbox> mailbox_;
     const std::size_t largestPageReadAhead_;
+    const int scouts_;
 
     mutable std::mutex mutex_;
     std::condition_variable idle_;
@@ -153,6 +157,7 @@ class LookAhead final : public platform::TransferEngine,
     std::unordered_set<std::string> hosts_;
     std::vector<PlanJob> planJobs_;
     int planning_ = 0;
+    int scouting_ = 0;  // scouts in flight
     std::int64_t walkPages_ = 0;
     std::int64_t plansWorkedOut_ = 0;
     Counts counts_;

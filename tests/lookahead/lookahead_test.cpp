@@ -542,5 +542,22 @@ TEST(FetchQueue, AHostsWaitHoldsBackThatHostAlone) {
     EXPECT_EQ(queue.Next(now + std::chrono::seconds(10), true), &slow);
 }
 
+// Without room for answers, only what lies far ahead goes, and only as a scout: a fetch the walk
+// or the rehearsal placed waits for room.
+TEST(FetchQueue, WithoutRoomOnlyAFetchFoundFarAheadGoes) {
+    const std::string host = "http://site";
+    lookahead::Fetch placed = Waiting(true, host, 0);
+    placed.priority.band = lookahead::Priority::kRehearsed;
+    lookahead::Fetch ahead = Waiting(false, host, 1);
+    lookahead::FetchQueue queue(8, 8);
+    queue.Add(placed);
+    queue.Add(ahead);
+    const auto now = std::chrono::steady_clock::now();
+    EXPECT_EQ(queue.Next(now, false), nullptr);
+    EXPECT_EQ(queue.Next(now, false, true), &ahead);
+    EXPECT_EQ(queue.Next(now, false, true), nullptr);
+    EXPECT_EQ(queue.Next(now, true), &placed);
+}
+
 }  // namespace
 }  // namespace quill
