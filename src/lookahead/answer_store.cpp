@@ -58,15 +58,41 @@ void AnswerStore::Reorder(Fetch& fetch, const Priority& priority, std::uint32_t 
     }
 }
 
+void AnswerStore::WalkReached(const Priority& place) {
+    if (place.band == Priority::kRehearsed) {
+        rehearsedReached_ = std::max(rehearsedReached_, place.major);
+    } else if (place.band == Priority::kWalkNow) {
+        walkNowReached_ = std::min(walkNowReached_, place.major);
+    }
+}
+
+bool AnswerStore::BehindWalk(const Priority& place) const {
+    switch (place.band) {
+        case Priority::kWalkNow:
+            return place.major > walkNowReached_;
+        case Priority::kRehearsed:
+            return place.major < rehearsedReached_;
+        default:
+            return true;  // found ahead, never placed: its age alone tells
+    }
+}
+
 std::vector<Fetch*> AnswerStore::MakeRoom(std::size_t arriving, const Priority& than,
                                           std::uint32_t walkRequests) {
     std::vector<Fetch*> gaveWay;
     while (!Fits(arriving) && !held_.empty()) {
         // An answer the walk has not used while it made twice as many requests as there are
-        // answers held is one it went past (its URL met first elsewhere, or a setting changed):
-        // however good its place, it goes first.
+        // answers held, and whose place the walk has gone past, is one it will not ask for (its
+        // URL met first elsewhere, or a setting changed): however good its place, it goes first.
+        // One still ahead of the walk was fetched early: it counts its time again from now.
         Fetch* oldest = byAge_.begin()->second;
         if (walkRequests - oldest->heldSince > 2 * held_.size() + kSlack) {
+            if (!BehindWalk(oldest->priority)) {
+                byAge_.erase(byAge_.begin());
+                oldest->heldSince = walkRequests;
+                byAge_.insert({oldest->heldSince, oldest});
+                continue;
+            }
             oldest->droppedForRoom = true;
             Release(*oldest);
             continue;
@@ -88,6 +114,8 @@ void AnswerStore::Clear() {
     held_.clear();
     byAge_.clear();
     heldBytes_ = 0;
+    rehearsedReached_ = 0;
+    walkNowReached_ = 0;
 }
 
 }  // namespace quill::lookahead

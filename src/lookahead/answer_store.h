@@ -45,6 +45,10 @@ class AnswerStore {
 
     // Answers held and `arriving` stay within the budget.
     bool Fits(std::size_t arriving) const { return heldBytes_ + arriving <= maxBodyBytes_; }
+    // The walk has asked for a URL fetched at this place: places before it in the order are
+    // behind the walk.
+    void WalkReached(const Priority& place);
+
     // Lets go of answers the walk went past, then of answers placed after `than`, worst first,
     // until `arriving` fits as well. Returns those that gave way to a better one.
     std::vector<Fetch*> MakeRoom(std::size_t arriving, const Priority& than,
@@ -55,6 +59,7 @@ class AnswerStore {
   private:
     using ByURL = std::unordered_map<std::string_view, std::unique_ptr<Fetch>>;
     ByURL& For(bool head) { return head ? probes_ : pages_; }
+    bool BehindWalk(const Priority& place) const;
 
     const std::size_t maxBodyBytes_;
     // Keyed by a view of the fetch's own URL.
@@ -65,6 +70,10 @@ class AnswerStore {
     std::set<std::pair<std::uint32_t, Fetch*>> byAge_;
     static constexpr std::size_t kSlack = 256;
     std::size_t heldBytes_ = 0;
+    // The furthest places the walk has asked for: of the rehearsal's order, and of the newest page
+    // it walks (its places count down).
+    std::int64_t rehearsedReached_ = 0;
+    std::int64_t walkNowReached_ = 0;
 };
 
 }  // namespace quill::lookahead

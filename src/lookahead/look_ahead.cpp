@@ -88,6 +88,7 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
             Fetch* fetch = probe || page ? store_.Find(probe, request.url) : nullptr;
             if (fetch != nullptr) {
                 ++fetch->asked;
+                store_.WalkReached(fetch->priority);
             }
             if (fetch != nullptr && fetch->state == Fetch::State::kFinished &&
                 lookahead::AnswerServes(*fetch->transfer, request)) {

@@ -517,6 +517,27 @@ TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
     EXPECT_EQ(lookAhead->Statistics().own, 0);
 }
 
+// The walk's requests age a held answer only once the walk has gone past its place: one fetched
+// long before the walk comes to it stays for the walk.
+TEST(AnswerStore, AnAgedAnswerGivesWayOnlyOnceTheWalkIsPastItsPlace) {
+    using lookahead::Priority;
+    lookahead::AnswerStore store(2 * lookahead::AnswerStore::kPerAnswer);
+    lookahead::Fetch& passed = *store.FindOrAdd(true, "http://site/passed").first;
+    lookahead::Fetch& ahead = *store.FindOrAdd(true, "http://site/ahead").first;
+    passed.priority = Priority{Priority::kRehearsed, 3, 0};
+    ahead.priority = Priority{Priority::kRehearsed, 10, 0};
+    for (lookahead::Fetch* fetch : {&passed, &ahead}) {
+        fetch->transfer =
+            std::make_shared<platform::Transfer>(platform::TransferRequest{fetch->url});
+        store.Hold(*fetch, 0);
+    }
+    store.WalkReached(Priority{Priority::kRehearsed, 5, 0});
+    store.MakeRoom(2 * lookahead::AnswerStore::kPerAnswer, Priority{Priority::kAhead + 1, 0, 0},
+                   100000);
+    EXPECT_EQ(passed.state, lookahead::Fetch::State::kReleased);
+    EXPECT_EQ(ahead.state, lookahead::Fetch::State::kFinished);
+}
+
 lookahead::Fetch Waiting(bool head, const std::string& host, std::int64_t place) {
     lookahead::Fetch fetch;
     fetch.head = head;
