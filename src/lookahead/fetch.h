@@ -70,6 +70,7 @@ struct Fetch {
     bool afterProbe = false;      // a pending page GET that waits for its probe's "200 OK"
     bool droppedForRoom = false;  // its body was let go to keep within the budget
     bool scout = false;           // in flight beyond the budget
+    bool fetchedAgain = false;    // let go on the arrival of an answer, and wanted again
     // Times its answer went to the walk, times the walk asked for the URL however answered, and
     // times the rehearsal came to a use of it: a use the rehearsal comes to that the walk has not
     // yet made is still to come. A URL is used at most a few times a run.

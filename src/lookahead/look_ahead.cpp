@@ -535,9 +535,17 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
     if (!fetch.head && fetch.transfer) {
         PlanWhenWithinDepth(fetch);  // the plan's job holds the answer it reads
     }
-    // Within the budget: the worst answers give way, this one included. They are not fetched
-    // again for this: one that came bigger than it was counted would only come back.
-    store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests);
+    // Within the budget: the worst answers give way, this one included (a scout's answer, as a
+    // rule). Those placed by the walk or the rehearsal wait for room again, once each: one that
+    // came bigger than it was counted could otherwise push itself out for ever.
+    for (Fetch* gaveWay :
+         store_.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, counts_.walkRequests)) {
+        if (gaveWay->priority.band < Priority::kAhead && gaveWay->asked < gaveWay->Uses() &&
+            !gaveWay->fetchedAgain) {
+            gaveWay->fetchedAgain = true;
+            Refetch(*gaveWay, false);
+        }
+    }
     ReleaseWhenUsedUp(fetch);
 }
 
