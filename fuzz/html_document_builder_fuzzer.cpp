@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Document document = BuildHtmlDocument(text, kUrls[(control >> 4) & 3], nullptr, limits);
     for (const LinkElement& link : document.links) {
-        Check(link.hash.empty() || link.hash[0] == '#');
+        Check(link.hash().empty() || link.hash()[0] == '#');
     }
     for (const FrameElement& frame : document.frames) {
         Check(!frame.locationHref.empty());

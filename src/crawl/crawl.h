@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crawl/crawl_front_end.h"
@@ -172,9 +173,9 @@ class Crawl {
     // Steps of a link from the seen-before test to the advisory.
     void HandleLink(const platform::Document& document, const std::string& pageURL,
                     const platform::LinkElement& link, const std::string& url,
-                    const std::string& hash);
+                    std::string_view hash);
     bool JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
-                           const std::string& url, const std::string& hash, int& loadTime,
+                           const std::string& url, std::string_view hash, int& loadTime,
                            std::string& reason);
     // The page at pageAddress (no fragment), loaded once per run; null, with the reason, when it
     // did not load.

@@ -34,8 +34,7 @@ std::string WithExclusion(const std::string& reason, const std::string& url, boo
 void LetGo(platform::LinkElement& link) {
     link.href.clear();
     link.href.shrink_to_fit();
-    link.hash.clear();
-    link.hash.shrink_to_fit();
+    link.SetHash("");
 }
 
 }  // namespace
@@ -64,7 +63,7 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
         platform::LinkElement& link = links[at];
         try {
             const std::string& url = LinkURL(link);
-            HandleLink(document, pageURL, link, url, link.hash);
+            HandleLink(document, pageURL, link, url, link.hash());
         } catch (const RunFailure&) {
             throw;  // Came out of the walk of a page further down: it ends the run.
         } catch (...) {
@@ -75,7 +74,7 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
                 RecordLinkResult(href, pageURL, kLinkSkipped, 0, kReasonEmptyLink);
                 continue;
             }
-            HandleLink(document, pageURL, link, href, link.hash);
+            HandleLink(document, pageURL, link, href, link.hash());
         }
         LetGo(link);
     }
@@ -83,7 +82,7 @@ void Crawl::CheckHyperlinks(platform::Document& document, const std::string& pag
 
 void Crawl::HandleLink(const platform::Document& document, const std::string& pageURL,
                        const platform::LinkElement& link, const std::string& url,
-                       const std::string& hash) {
+                       std::string_view hash) {
     const WalkKind kind(*this, HoldsFragmentMark(url) ? "fragment" : "link");
     if (SeenBeforeOn(url, pageURL)) {
         return;
@@ -111,11 +110,11 @@ void Crawl::HandleLink(const platform::Document& document, const std::string& pa
 }
 
 bool Crawl::JudgeFragmentLink(const platform::Document& document, const std::string& pageURL,
-                              const std::string& url, const std::string& hash, int& loadTime,
+                              const std::string& url, std::string_view hash, int& loadTime,
                               std::string& reason) {
     loadTime = 0;
-    const std::string fragment =
-        DecodeFragment(hash.empty() ? url.substr(url.find('#') + 1) : hash.substr(1));
+    const std::string fragment = DecodeFragment(std::string(
+        hash.empty() ? std::string_view(url).substr(url.find('#') + 1) : hash.substr(1)));
     const std::optional<std::string> address = FragmentPageAddress(url, pageURL);
     // A fragment of another page is looked for in that page, which must load.
     const FragmentPage* target = address ? LoadFragmentPage(*address, loadTime, reason) : nullptr;

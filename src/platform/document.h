@@ -52,14 +52,30 @@ struct ImageElement {
     std::string fileSize() const;
 };
 
-// <a href> and <area href>
-struct LinkElement {
+// <a href> and <area href>. A page keeps its links while the walk is deeper down, so a link is
+// small: its hash is read from the end of href, unless resolving href spelled it otherwise.
+class LinkElement {
+  public:
+    LinkElement() = default;
+    LinkElement(std::string href, std::string_view hash, bool area, MarkupMentions markup);
+    LinkElement(const LinkElement& other);
+    LinkElement& operator=(const LinkElement& other);
+    LinkElement(LinkElement&&) = default;
+    LinkElement& operator=(LinkElement&&) = default;
+
     std::string href;       // absolute
-    std::string hash;       // "#name", or "" when the URL has no fragment
     bool area = false;      // an <area> of an image map
     MarkupMentions markup;  // of its outerHTML
 
     std::string tagName() const { return area ? "AREA" : "A"; }
+    // "#name" as the page writes it, or "" when the URL has no fragment; valid while href is.
+    std::string_view hash() const;
+    // Set once href is absolute.
+    void SetHash(std::string_view hash);
+
+  private:
+    bool hashEndsHref_ = false;
+    std::unique_ptr<std::string> spelledHash_;  // when href does not end with the hash
 };
 
 // <a name>

@@ -617,8 +617,9 @@ void ResolveReferences(Document& document, const std::optional<std::string>& bas
         }
     }
     for (LinkElement& link : document.links) {
-        link.hash = HashOf(link.href);
+        const std::string hash = HashOf(link.href);
         link.href = absolute(link.href);
+        link.SetHash(hash);
     }
     for (AppletElement& applet : document.applets) {
         applet.BaseHref = base;

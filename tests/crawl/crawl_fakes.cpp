@@ -128,9 +128,8 @@ DocumentBuilder& DocumentBuilder::Link(std::string href, std::string outerHTML,
     const std::size_t hash = href.find('#');
     std::string fragment =
         hash != std::string::npos && hash + 1 < href.size() ? href.substr(hash) : "";
-    document_.links.push_back(platform::LinkElement{std::move(href), std::move(fragment),
-                                                    tagName == "AREA",
-                                                    platform::MarkupMentions::In(outerHTML)});
+    document_.links.emplace_back(std::move(href), fragment, tagName == "AREA",
+                                 platform::MarkupMentions::In(outerHTML));
     return *this;
 }
 

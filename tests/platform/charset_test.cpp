@@ -90,7 +90,7 @@ TEST(CharsetTest, PagesAreReadInTheirCharacterSet) {
         "charset=windows-1252\"><a href=\"men\xFC.html#d\xE9j\xE0\">x</a>";
     const Document document = BuildHtmlDocument(DecodeHtml(page, "text/html"), "http://h/fr/");
     EXPECT_EQ(document.links.at(0).href, "http://h/fr/men%c3%bc.html#d%c3%a9j%c3%a0");
-    EXPECT_EQ(document.links.at(0).hash, "#d\xC3\xA9j\xC3\xA0");
+    EXPECT_EQ(document.links.at(0).hash(), "#d\xC3\xA9j\xC3\xA0");
     const std::string wrong = "<meta charset=utf-8><a href='caf\xE9.html'>x</a>";
     EXPECT_EQ(BuildHtmlDocument(DecodeHtml(wrong, ""), "http://h/").links.at(0).href,
               "http://h/caf%ef%bf%bd.html");

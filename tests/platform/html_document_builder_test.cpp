@@ -43,7 +43,7 @@ std::string Mentions(const MarkupMentions& m) {
 const Reading kMentions =
     Each(&Document::links, [](const LinkElement& l) { return Mentions(l.markup); });
 const Reading kLinks = Each(&Document::links, [](const LinkElement& l) {
-    return l.tagName() + " " + l.href + " " + l.hash + Mentions(l.markup);
+    return l.tagName() + " " + l.href + " " + std::string(l.hash()) + Mentions(l.markup);
 });
 const Reading kImages = Each(&Document::images, [](const ImageElement& i) {
     return i.src + " " + i.alt + Mentions(i.markup);
