@@ -97,6 +97,9 @@ struct Fetch {
     int pageDepth = 0;
     std::uint32_t planSettings = 0;  // the settings version the plan was worked out with
     std::uint32_t heldSince = 0;     // the walk's requests when its answer came, while held
+    // A page the rehearsal came to twice: the rehearsal's place of the later use, until the
+    // first is served.
+    std::int64_t laterPlace = 0;
     std::unique_ptr<const std::string> pageURL;  // null when it is url itself
     std::shared_ptr<const Plan> plan;
 

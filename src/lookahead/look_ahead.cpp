@@ -1,6 +1,7 @@
 #include "lookahead/look_ahead.h"
 
 #include <chrono>
+#include <utility>
 
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
@@ -293,6 +294,9 @@ Fetch& LookAhead::Want(bool head, std::string_view url, const Priority& priority
     } else if (priority < fetch->priority) {
         store_.Reorder(*fetch, priority, counts_.walkRequests);
         queue_.Raise(*fetch, priority);
+    } else if (!head && priority.band == Priority::kRehearsed && fetch->laterPlace == 0 &&
+               fetch->priority < priority) {
+        fetch->laterPlace = priority.major;  // a page's other use: walked, or read for fragments
     }
     if (!afterProbe) {
         fetch->afterProbe = false;  // also wanted without a probe
@@ -407,12 +411,11 @@ void LookAhead::NeedPlan(Fetch& page) {
 
 // --- fetching --------------------------------------------------------------------------------
 
+// What the answers in flight will take, scouts' included: counting them keeps room for the
+// answers the rehearsal reads on its way.
 std::size_t LookAhead::BytesArriving() const {
     std::size_t bytes = 0;
     for (const auto& [transfer, fetch] : inFlight_) {
-        if (fetch->scout) {
-            continue;  // beyond the budget
-        }
         std::size_t body = 0;
         if (!fetch->head) {
             const std::optional<long long> length = transfer->ContentLength();
@@ -552,6 +555,12 @@ void LookAhead::TakeFinished(const std::shared_ptr<Transfer>& transfer) {
 void LookAhead::ReleaseWhenUsedUp(Fetch& fetch) {
     if (fetch.state == Fetch::State::kFinished && fetch.served >= fetch.Uses()) {
         store_.Release(fetch);
+    } else if (fetch.state == Fetch::State::kFinished && fetch.served > 0 &&
+               fetch.laterPlace != 0) {
+        // A page used once of twice waits at the place of its other use.
+        const Priority later{Priority::kRehearsed, std::exchange(fetch.laterPlace, 0), 0};
+        store_.Reorder(fetch, later, counts_.walkRequests);
+        fetch.priority = later;
     }
     ForgetWhenDone(fetch);
 }

@@ -517,6 +517,38 @@ TEST_F(LookAheadTest, AnswersTheWalkWentPastGiveWayToWhatItAsksNext) {
     EXPECT_EQ(lookAhead->Statistics().own, 0);
 }
 
+// A page walked and read again later for its fragments waits, once walked, at the place of its
+// later use: the walk's requests in between do not age it out.
+TEST_F(LookAheadTest, APageUsedTwiceWaitsAtThePlaceOfItsLaterUse) {
+    constexpr int kImages = 400;
+    const std::string a = kSite + "a.html", b = kSite + "b.html";
+    std::string pageB;
+    for (int i = 0; i < kImages; ++i) {
+        pageB += "<img src=i" + std::to_string(i) + ".png>";
+    }
+    pageB += "<a href=a.html#x>x</a>";
+    engine.Set(start, Answer{"HTTP/1.1 200 OK", "<a href=a.html>a</a><a href=b.html>b</a>"});
+    engine.Set(a, Answer{"HTTP/1.1 200 OK", "<p id=x>"});
+    engine.Set(b, Answer{"HTTP/1.1 200 OK", pageB});
+    auto lookAhead =
+        Make(LookAheadLimits{128, 32, 20 * lookahead::AnswerStore::kPerAnswer + pageB.size()});
+    lookAhead->RunStarted(start, SiteSettings());
+    lookAhead->WaitUntilIdle();
+    const auto ask = [&](const platform::TransferRequest& request) {
+        lookAhead->Start(request)->WaitFinished();
+        lookAhead->WaitUntilIdle();
+    };
+    for (const std::string& page : {start, a, b}) {
+        ask(rules.ProbeRequest(page));
+        ask(rules.PageRequest(page));
+    }
+    for (int i = 0; i < kImages; ++i) {
+        ask(rules.ProbeRequest(kSite + "i" + std::to_string(i) + ".png"));
+    }
+    ask(rules.PageRequest(a));
+    EXPECT_EQ(lookAhead->Statistics().own, 0);
+}
+
 // The walk's requests age a held answer only once the walk has gone past its place: one fetched
 // long before the walk comes to it stays for the walk.
 TEST(AnswerStore, AnAgedAnswerGivesWayOnlyOnceTheWalkIsPastItsPlace) {
