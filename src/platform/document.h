@@ -5,9 +5,9 @@
 // Tests build them by hand; the browser builds them from HTML (see html_document_builder.h).
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -124,7 +124,9 @@ class Document {
     bool IsHtml() const { return isHtml; }
 
     // True when some element carries this exact id (case-sensitive).
-    bool HasElementWithId(const std::string& id) const { return ids.count(id) > 0; }
+    bool HasElementWithId(const std::string& id) const {
+        return std::binary_search(ids.begin(), ids.end(), id);
+    }
 
     bool isHtml = true;
     std::string url;  // the address the document was loaded from
@@ -137,7 +139,7 @@ class Document {
     std::vector<AnchorElement> anchors;
     std::vector<FrameElement> frames;
     std::vector<FormElement> forms;
-    std::set<std::string> ids;
+    std::vector<std::string> ids;  // sorted, each once
 };
 
 }  // namespace quill::platform

@@ -433,7 +433,7 @@ class TreeCollector {
         }
         const GumboElement& element = node->v.element;
         if (const char* id = Attribute(node, "id"); id != nullptr && id[0] != '\0') {
-            document_.ids.insert(id);
+            document_.ids.emplace_back(id);
         }
         // Copies the parser makes of formatting elements to mend mis-nested markup carry the
         // attributes of an element we have already taken.
@@ -724,6 +724,9 @@ Document BuildHtmlDocument(std::string html, std::string url,
         }
         length /= 2;
     }
+    std::sort(document.ids.begin(), document.ids.end());
+    document.ids.erase(std::unique(document.ids.begin(), document.ids.end()), document.ids.end());
+    document.ids.shrink_to_fit();
     // The page and the parser's tree are gone before the references are made absolute.
     std::string().swap(html);
     if (turn.owns_lock()) {
