@@ -286,10 +286,10 @@ std::optional<bool> Crawl::LoadForVisit(const std::string& url, bool follow, int
 }
 
 void Crawl::StartPageWalk(platform::Document& document, const std::string& pageURL) {
-    // The walk goes by pageURL: the copy in the document goes, as the page may stay open long.
-    document.url.clear();
-    document.url.shrink_to_fit();
-    frontEnd_.SetCaption(CaptionControl::lblDocTitle, document.title);
+    // The walk goes by pageURL: the copy in the document goes, as the page may stay open long,
+    // and so does the title once shown.
+    std::string().swap(document.url);
+    frontEnd_.SetCaption(CaptionControl::lblDocTitle, std::exchange(document.title, {}));
     frontEnd_.PageWalkStarted(pageURL);
     if (services_.lookAhead != nullptr) {
         services_.lookAhead->PageWalked(document, pageURL, state_.currentDepth,
