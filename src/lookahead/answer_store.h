@@ -34,8 +34,10 @@ class AnswerStore {
     void Release(Fetch& fetch);
     // Drops the released fetch itself.
     void Forget(Fetch& fetch);
-    // The fetch moves to a better place in the order, when the walk has made `walkRequests`
-    // requests: a held answer counts its time from then on, as one wanted again.
+    // A held answer is re-sorted under its new place in the order (a better one, or the place of
+    // a page's later use), when the walk has made `walkRequests` requests: it counts its time from
+    // then on, as one wanted again. The caller sets fetch.priority afterwards (the fetch queue
+    // re-sorts by the old one).
     void Reorder(Fetch& fetch, const Priority& priority, std::uint32_t walkRequests);
 
     // What an answer counts against the budget: its body, and about what the answer itself takes
