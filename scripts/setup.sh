@@ -6,11 +6,11 @@
 #   setup.sh --package  that, and what building the Debian packages needs
 set -euo pipefail
 
-# Building and running: compiler and build tools, libcurl, gumbo, nlohmann-json, Qt (with its
+# Building and running: compiler and build tools, libcurl, zlib, gumbo, nlohmann-json, Qt (with its
 # platform plugins), and help2man, which writes the man pages from each program's --help.
 packages=(
     cmake ninja-build g++ pkg-config
-    libcurl4-openssl-dev libgumbo-dev nlohmann-json3-dev
+    libcurl4-openssl-dev zlib1g-dev libgumbo-dev nlohmann-json3-dev
     qt6-base-dev
     help2man
 )

@@ -28,19 +28,31 @@ void AnswerStore::Hold(Fetch& fetch, std::uint32_t walkRequests) {
     if (fetch.heldBytes > 0) {
         fetch.heldSince = walkRequests;
         held_.insert({fetch.priority, &fetch});
+        unpacked_.insert({fetch.priority, &fetch});
         byAge_.insert({fetch.heldSince, &fetch});
         heldBytes_ += fetch.heldBytes;
     }
 }
 
+void AnswerStore::Pack(Fetch& fetch) {
+    unpacked_.erase({fetch.priority, &fetch});
+    fetch.packed = std::make_unique<const platform::PackedTransfer>(*fetch.transfer);
+    fetch.transfer.reset();
+    heldBytes_ -= fetch.heldBytes;
+    fetch.heldBytes = fetch.packed->Bytes() + kPerPacked;
+    heldBytes_ += fetch.heldBytes;
+}
+
 void AnswerStore::Release(Fetch& fetch) {
     if (fetch.heldBytes > 0) {
         held_.erase({fetch.priority, &fetch});
+        unpacked_.erase({fetch.priority, &fetch});
         byAge_.erase({fetch.heldSince, &fetch});
         heldBytes_ -= fetch.heldBytes;
         fetch.heldBytes = 0;
     }
     fetch.transfer.reset();
+    fetch.packed.reset();
     fetch.state = Fetch::State::kReleased;
 }
 
@@ -52,6 +64,9 @@ void AnswerStore::Forget(Fetch& fetch) {
 void AnswerStore::Reorder(Fetch& fetch, const Priority& priority, std::uint32_t walkRequests) {
     if (fetch.heldBytes > 0 && held_.erase({fetch.priority, &fetch}) > 0) {
         held_.insert({priority, &fetch});
+        if (unpacked_.erase({fetch.priority, &fetch}) > 0) {
+            unpacked_.insert({priority, &fetch});
+        }
         byAge_.erase({fetch.heldSince, &fetch});
         fetch.heldSince = walkRequests;
         byAge_.insert({fetch.heldSince, &fetch});
@@ -79,6 +94,9 @@ bool AnswerStore::BehindWalk(const Priority& place) const {
 
 std::vector<Fetch*> AnswerStore::MakeRoom(std::size_t arriving, const Priority& than,
                                           std::uint32_t walkRequests) {
+    while (!Fits(arriving) && !unpacked_.empty()) {
+        Pack(*std::prev(unpacked_.end())->second);
+    }
     std::vector<Fetch*> gaveWay;
     while (!Fits(arriving) && !held_.empty()) {
         // An answer the walk has not used while it made twice as many requests as there are
@@ -112,6 +130,7 @@ void AnswerStore::Clear() {
     probes_.clear();
     pages_.clear();
     held_.clear();
+    unpacked_.clear();
     byAge_.clear();
     heldBytes_ = 0;
     rehearsedReached_ = 0;

@@ -1,6 +1,7 @@
 // Holds the look-ahead's fetches by kind and URL, and their answers within a budget: an answer is
 // let go once the walk has it, and when room is needed the answer furthest from the walk goes
-// first. An answer counts its body (probes have none) and a share for the answer itself.
+// first. An answer counts its body (probes have none) and a share for the answer itself; short of
+// room, answers are packed before any is let go.
 #pragma once
 
 #include <algorithm>
@@ -44,6 +45,8 @@ class AnswerStore {
     // (its request, header lines and bookkeeping).
     static std::size_t Footprint(std::size_t bodyBytes) { return bodyBytes + kPerAnswer; }
     static constexpr std::size_t kPerAnswer = 1024;
+    // A packed answer counts what it takes and its places in the store's orders.
+    static constexpr std::size_t kPerPacked = 128;
 
     // Answers held and `arriving` stay within the budget.
     bool Fits(std::size_t arriving) const { return heldBytes_ + arriving <= maxBodyBytes_; }
@@ -51,8 +54,9 @@ class AnswerStore {
     // behind the walk.
     void WalkReached(const Priority& place);
 
-    // Lets go of answers the walk went past, then of answers placed after `than`, worst first,
-    // until `arriving` fits as well. Returns those that gave way to a better one.
+    // Packs the answers held, worst first; then lets go of answers the walk went past, then of
+    // answers placed after `than`, worst first, until `arriving` fits as well. Returns those that
+    // gave way to a better one.
     std::vector<Fetch*> MakeRoom(std::size_t arriving, const Priority& than,
                                  std::uint32_t walkRequests);
     std::size_t HeldBytes() const { return heldBytes_; }
@@ -62,13 +66,16 @@ class AnswerStore {
     using ByURL = std::unordered_map<std::string_view, std::unique_ptr<Fetch>>;
     ByURL& For(bool head) { return head ? probes_ : pages_; }
     bool BehindWalk(const Priority& place) const;
+    void Pack(Fetch& fetch);
 
     const std::size_t maxBodyBytes_;
     // Keyed by a view of the fetch's own URL.
     ByURL probes_;
     ByURL pages_;
-    // Held answers by place, and by the walk's requests when they arrived.
+    // Held answers by place, and by the walk's requests when they arrived; those not packed yet
+    // by place.
     std::set<std::pair<Priority, Fetch*>> held_;
+    std::set<std::pair<Priority, Fetch*>> unpacked_;
     std::set<std::pair<std::uint32_t, Fetch*>> byAge_;
     static constexpr std::size_t kSlack = 256;
     std::size_t heldBytes_ = 0;

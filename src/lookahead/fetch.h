@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lookahead/walk_plan.h"
+#include "platform/packed_transfer.h"
 #include "platform/transfer.h"
 
 namespace quill::lookahead {
@@ -61,7 +62,9 @@ struct Fetch {
     std::string url;
     const std::string* host = nullptr;  // held by the look-ahead's table of hosts
     Priority priority;
+    // In flight or just answered; packed while the store holds it short of room.
     std::shared_ptr<platform::Transfer> transfer;
+    std::unique_ptr<const platform::PackedTransfer> packed;
     std::size_t heldBytes = 0;  // counted by the answer store
 
     bool head = false;  // the probe's HEAD, else the browser's page GET
@@ -103,6 +106,10 @@ struct Fetch {
     std::unique_ptr<const std::string> pageURL;  // null when it is url itself
     std::shared_ptr<const Plan> plan;
 
+    // The answer, while the store holds it.
+    std::shared_ptr<platform::Transfer> Answer() const {
+        return transfer ? transfer : packed ? packed->Unpack() : nullptr;
+    }
     const std::string& PageURL() const { return pageURL ? *pageURL : url; }
     // The walk probes and walks a URL once a run, and looks for fragments in a page once: a page
     // it does both with is asked for twice, anything else once.

@@ -91,10 +91,12 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 ++fetch->asked;
                 store_.WalkReached(fetch->priority);
             }
-            if (fetch != nullptr && fetch->state == Fetch::State::kFinished &&
-                lookahead::AnswerServes(*fetch->transfer, request)) {
+            std::shared_ptr<Transfer> answer;
+            if (fetch != nullptr && fetch->state == Fetch::State::kFinished) {
+                answer = fetch->Answer();
+            }
+            if (answer && lookahead::AnswerServes(*answer, request)) {
                 ++counts_.served;
-                std::shared_ptr<Transfer> answer = fetch->transfer;
                 relay_.Served(answer);
                 ++fetch->served;
                 ReleaseWhenUsedUp(*fetch);  // the fetch may be gone after this
@@ -395,15 +397,17 @@ void LookAhead::NeedPlan(Fetch& page) {
         Refetch(page, false);
         return;
     }
-    if (page.state != Fetch::State::kFinished || !page.transfer) {
+    std::shared_ptr<Transfer> answer =
+        page.state == Fetch::State::kFinished ? page.Answer() : nullptr;
+    if (!answer) {
         return;
     }
-    if (page.transfer->BodySize() > largestPageReadAhead_) {
+    if (answer->BodySize() > largestPageReadAhead_) {
         page.planned = true;  // the rehearsal goes past it; the walk's plan of it is merged
         page.leftToTheWalk = true;
         return;
     }
-    planJobs_.push_back(PlanJob{generation_, page.url, page.transfer, page.PageURL(),
+    planJobs_.push_back(PlanJob{generation_, page.url, std::move(answer), page.PageURL(),
                                 page.pageDepth, settings_, settingsVersion_});
     page.planQueued = true;
     ++planning_;

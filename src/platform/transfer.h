@@ -95,6 +95,8 @@ class Transfer {
     void FinishAsCopyOf(const Transfer& source);
 
   private:
+    friend class PackedTransfer;
+
     const TransferRequest request_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

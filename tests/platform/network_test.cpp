@@ -18,6 +18,7 @@
 #include "platform/curl_transfer_engine.h"
 #include "platform/file_responder.h"
 #include "platform/image_file_sizes.h"
+#include "platform/packed_transfer.h"
 #include "platform/transfer_control.h"
 #include "platform/web_browser.h"
 #include "probe/url_checker.h"
@@ -41,6 +42,46 @@ TEST(TransferTest, FirstFinishWinsAndMarksItsCompletion) {
     EXPECT_EQ(transfer.Error(), "cancelled");
     EXPECT_EQ(transfer.Duration(), std::chrono::seconds(1));
     EXPECT_TRUE(CompletionOf(transfer)->Done()) << "at once for a finished transfer";
+}
+
+// A packed answer stands in for the walk's own: any field lost would change its verdict.
+TEST(TransferTest, PackedReadsAsTheOriginal) {
+    const struct {
+        const char* statusLine;
+        int status;
+        std::string body;
+        const char* error;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\n", 200, std::string(3000, 'a') + "<a href=x>", ""},
+        {"HTTP/1.1 404 Not Found\r\n", 404, "\x01\xff", ""},  // too short to deflate
+        {"", 0, "", "connection refused"},
+    };
+    for (const auto& c : cases) {
+        Transfer original(TransferRequest{"http://example.test/a", "GET", true, 3, 7, 4096, true});
+        original.MarkStarted(kStart);
+        if (c.status != 0) {
+            original.BeginResponse(c.statusLine);
+            original.AppendHeaderLine("Content-Type: text/html\r\n");
+            original.AppendHeaderLine("\r\n");
+            original.EndHeaders(c.status, "http://example.test/b", "text/html", 3000, true);
+        }
+        original.AppendBody(c.body.data(), c.body.size());
+        original.Finish(kStart + std::chrono::seconds(2), c.error);
+        const auto copy = PackedTransfer(original).Unpack();
+        EXPECT_TRUE(copy->Finished());
+        EXPECT_EQ(copy->Request().timeoutSeconds, 7);
+        EXPECT_EQ(copy->Request().maxBodyBytes, 4096u);
+        EXPECT_TRUE(copy->Request().htmlBodyOnly);
+        EXPECT_EQ(copy->HeadersReceived(), c.status != 0);
+        EXPECT_EQ(copy->Header(), original.Header());
+        EXPECT_EQ(copy->Status(), c.status);
+        EXPECT_EQ(copy->EffectiveURL(), original.EffectiveURL());
+        EXPECT_EQ(copy->ContentType(), original.ContentType());
+        EXPECT_EQ(copy->ContentLength(), original.ContentLength());
+        EXPECT_EQ(copy->Body(), c.body);
+        EXPECT_EQ(copy->Error(), c.error);
+        EXPECT_EQ(copy->Duration(), std::chrono::seconds(2));
+    }
 }
 
 TEST(HeaderBlockTest, StatusCodeAndFields) {

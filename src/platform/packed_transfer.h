@@ -1,0 +1,45 @@
+// A finished transfer kept small while it waits to be read: its request and outcome, the texts
+// compressed together. Unpacking gives a finished transfer that reads as the original did.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/transfer.h"
+
+namespace quill::platform {
+
+class PackedTransfer {
+  public:
+    // `finished` must have finished.
+    explicit PackedTransfer(const Transfer& finished);
+
+    std::shared_ptr<Transfer> Unpack() const;
+    // What it takes in memory.
+    std::size_t Bytes() const { return sizeof(*this) + packed_.capacity(); }
+
+  private:
+    // The request's URL and method, then the answer's header block, address, type, error, body.
+    enum Text { kURL, kMethod, kHeader, kAddress, kType, kError, kBody, kTexts };
+
+    std::array<std::uint32_t, kTexts> sizes_{};
+    std::string packed_;  // the texts one after the other, deflated (or as they are, when smaller)
+    bool deflated_ = false;
+    bool followRedirects_ = false;
+    bool htmlBodyOnly_ = false;
+    bool headersReceived_ = false;
+    bool headerComplete_ = false;
+    int maxRedirects_ = 0;
+    long timeoutSeconds_ = 0;
+    std::size_t maxBodyBytes_ = 0;
+    int status_ = 0;
+    std::optional<long long> contentLength_;
+    std::optional<Transfer::TimePoint> started_;
+    std::optional<Transfer::TimePoint> ended_;
+};
+
+}  // namespace quill::platform
