@@ -88,8 +88,8 @@ struct Fetch {
     std::optional<bool> walkable;
 
     // A page GET the walk may follow: its address as the walk shows it (with a fragment, when it
-    // has one), its depth as first met, and what its walk takes up, once worked out (held until
-    // the rehearsal takes it).
+    // has one), its depth as first met, and what its walk takes up, once worked out (held packed
+    // until the rehearsal takes it).
     bool isPage = false;
     // The walk also loads the page to look for a fragment in it, without a probe.
     bool forFragments = false;
@@ -104,7 +104,7 @@ struct Fetch {
     // first is served.
     std::int64_t laterPlace = 0;
     std::unique_ptr<const std::string> pageURL;  // null when it is url itself
-    std::shared_ptr<const Plan> plan;
+    std::unique_ptr<const PackedPlan> plan;
 
     // The answer, while the store holds it.
     std::shared_ptr<platform::Transfer> Answer() const {

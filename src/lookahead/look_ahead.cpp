@@ -673,10 +673,10 @@ void LookAhead::WorkOutPlan(const PlanJob& job) {
     if (!worked) {
         return;
     }
-    page->plan = std::make_shared<const lookahead::Plan>(std::move(plan));
     if (WithinMaximumDepth(page->pageDepth, settings_.maximumDepth)) {
-        MergePlan(*page->plan, Priority::kAhead, -(++plansWorkedOut_), page->pageDepth);
+        MergePlan(plan, Priority::kAhead, -(++plansWorkedOut_), page->pageDepth);
     }
+    page->plan = std::make_unique<const lookahead::PackedPlan>(plan);
 }
 
 }  // namespace quill

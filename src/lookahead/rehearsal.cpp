@@ -138,7 +138,8 @@ Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& 
     }
     if (page->plan) {
         // Taken over: the plan lives as long as the rehearsal is in the page.
-        plan = std::move(page->plan);
+        plan = std::make_shared<const Plan>(page->plan->Unpack());
+        page->plan.reset();
         return Outcome::kWalked;
     }
     if (page->planned) {

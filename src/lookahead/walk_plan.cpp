@@ -1,5 +1,6 @@
 #include "lookahead/walk_plan.h"
 
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/walkers.h"
+#include "platform/deflate.h"
 #include "scope/visit_control.h"
 
 namespace quill::lookahead {
@@ -50,6 +52,36 @@ Plan Plan::From(std::size_t first, const std::function<bool(std::string_view url
 void Plan::ShrinkToFit() {
     urls_.shrink_to_fit();
     entries_.shrink_to_fit();
+}
+
+PackedPlan::PackedPlan(const Plan& plan)
+    : entries_(static_cast<std::uint32_t>(plan.entries_.size())),
+      urlBytes_(static_cast<std::uint32_t>(plan.urls_.size())) {
+    std::string both(entries_ * sizeof(Plan::Entry), '\0');
+    if (!both.empty()) {
+        std::memcpy(both.data(), plan.entries_.data(), both.size());
+    }
+    both += plan.urls_;
+    packed_ = platform::Deflate(both);
+    deflated_ = !packed_.empty();
+    if (!deflated_) {
+        packed_ = std::move(both);
+    }
+}
+
+Plan PackedPlan::Unpack() const {
+    const std::size_t entryBytes = entries_ * sizeof(Plan::Entry);
+    const std::string both =
+        deflated_ ? platform::Inflate(packed_, entryBytes + urlBytes_) : packed_;
+    Plan plan;
+    if (both.size() == entryBytes + urlBytes_) {
+        plan.entries_.resize(entries_);
+        if (entryBytes > 0) {
+            std::memcpy(plan.entries_.data(), both.data(), entryBytes);
+        }
+        plan.urls_ = both.substr(entryBytes);
+    }
+    return plan;
 }
 
 namespace {

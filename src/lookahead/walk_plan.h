@@ -79,6 +79,8 @@ class Plan {
     void ShrinkToFit();
 
   private:
+    friend class PackedPlan;
+
     struct Entry {
         std::uint32_t offset;
         std::uint32_t length;
@@ -89,6 +91,19 @@ class Plan {
     };
     std::string urls_;
     std::vector<Entry> entries_;
+};
+
+// A plan kept small while it waits for the rehearsal: its elements and URLs, compressed.
+class PackedPlan {
+  public:
+    explicit PackedPlan(const Plan& plan);
+    Plan Unpack() const;
+
+  private:
+    std::string packed_;  // the entries, then the URLs; deflated when that made them smaller
+    std::uint32_t entries_ = 0;
+    std::uint32_t urlBytes_ = 0;
+    bool deflated_ = false;
 };
 
 // What the walk of `document` (shown at pageURL, walked at pageDepth) will take up, in walk order:

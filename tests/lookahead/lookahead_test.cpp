@@ -436,7 +436,7 @@ class RehearsalTest : public testing::Test, protected lookahead::Rehearsal::Fetc
         Fetch& fetch = Want(false, page, {}, false);
         fetch.state = Fetch::State::kFinished;
         fetch.walkable = true;
-        fetch.plan = std::make_shared<const lookahead::Plan>(lookahead::PlanPage(
+        fetch.plan = std::make_unique<const lookahead::PackedPlan>(lookahead::PlanPage(
             platform::BuildHtmlDocument(html, page), page, 1, SiteSettings(), {}));
     }
 

@@ -1,0 +1,53 @@
+#include "platform/deflate.h"
+
+#include <zlib.h>
+
+namespace quill::platform {
+
+namespace {
+
+// A small window and little hash memory: what is packed is a few kilobytes, and most of it
+// repeats within a few hundred bytes.
+constexpr int kWindowBits = 12;
+constexpr int kMemLevel = 4;
+
+}  // namespace
+
+std::string Deflate(std::string_view text) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK) {
+        return {};
+    }
+    std::string out(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END || out.size() >= text.size()) {
+        return {};
+    }
+    out.shrink_to_fit();
+    return out;
+}
+
+std::string Inflate(std::string_view packed, std::size_t size) {
+    std::string out(size, '\0');
+    z_stream stream{};
+    if (inflateInit2(&stream, -kWindowBits) != Z_OK) {
+        return {};
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = inflate(&stream, Z_FINISH);
+    inflateEnd(&stream);
+    // What this process deflated inflates back whole; anything else would be a fault here.
+    out.resize(result == Z_STREAM_END ? stream.total_out : 0);
+    return out;
+}
+
+}  // namespace quill::platform
