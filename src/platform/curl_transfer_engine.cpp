@@ -535,9 +535,12 @@ std::size_t CurlTransferEngine::OnHeader(char* data, std::size_t size, std::size
     if (informational) {
         return length;
     }
-    job.engine->RememberContentLength(effectiveUrl, contentLength);
-    if (job.responses == 0) {
-        job.engine->RememberContentLength(transfer.Request().url, contentLength);
+    // Only an image's size is asked for: a site's pages, the bulk of its answers, are left out.
+    if (!final || !IsHtmlContentType(contentType)) {
+        job.engine->RememberContentLength(effectiveUrl, contentLength);
+        if (job.responses == 0) {
+            job.engine->RememberContentLength(transfer.Request().url, contentLength);
+        }
     }
     ++job.responses;
     if (final) {

@@ -248,6 +248,9 @@ TEST_F(NetworkTest, BodyIsKeptUpToItsLimitAndForHtmlOnlyWhenAsked) {
     EXPECT_EQ(engine_.KnownContentLength(server_.Url("/thing")), 3000);
     engine_.ForgetKnownContentLengths();
     EXPECT_EQ(engine_.KnownContentLength(server_.Url("/thing")), std::nullopt);
+    server_.ServePage("/page", std::string(100, 'p'));
+    Run(TransferRequest{server_.Url("/page"), "HEAD"});
+    EXPECT_EQ(engine_.KnownContentLength(server_.Url("/page")), std::nullopt) << "a page";
 }
 
 // A request whose last reference is dropped is cancelled and frees its connection.
