@@ -43,7 +43,7 @@ struct LookAheadLimits {
     std::size_t largestPageReadAhead = std::size_t{4} * 1024 * 1024;
     // Fetches found far ahead that may be in flight beyond the budget: their answers tell the
     // rehearsal what lies ahead, and give way at once when there is no room for them.
-    int scouts = 128;
+    int scouts = 48;
 };
 
 class LookAhead final : public platform::TransferEngine,
