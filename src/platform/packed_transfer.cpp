@@ -21,6 +21,7 @@ PackedTransfer::PackedTransfer(const Transfer& finished) {
         std::lock_guard lock(finished.mutex_);
         headersReceived_ = finished.headersReceived_;
         headerComplete_ = finished.headerComplete_;
+        cancelRequested_ = finished.cancelRequested_;  // a fetch given up is no one's answer
         status_ = finished.status_;
         contentLength_ = finished.contentLength_;
         started_ = finished.started_;
@@ -65,6 +66,7 @@ std::shared_ptr<Transfer> PackedTransfer::Unpack() const {
     answer->finished_ = true;
     answer->headersReceived_ = headersReceived_;
     answer->headerComplete_ = headerComplete_;
+    answer->cancelRequested_ = cancelRequested_;
     answer->header_ = std::move(parts[kHeader]);
     answer->status_ = status_;
     answer->effectiveUrl_ = std::move(parts[kAddress]);

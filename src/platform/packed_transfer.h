@@ -33,6 +33,7 @@ class PackedTransfer {
     bool htmlBodyOnly_ = false;
     bool headersReceived_ = false;
     bool headerComplete_ = false;
+    bool cancelRequested_ = false;
     int maxRedirects_ = 0;
     long timeoutSeconds_ = 0;
     std::size_t maxBodyBytes_ = 0;

@@ -66,9 +66,13 @@ TEST(TransferTest, PackedReadsAsTheOriginal) {
             original.EndHeaders(c.status, "http://example.test/b", "text/html", 3000, true);
         }
         original.AppendBody(c.body.data(), c.body.size());
+        if (c.status == 0) {
+            original.Cancel();
+        }
         original.Finish(kStart + std::chrono::seconds(2), c.error);
         const auto copy = PackedTransfer(original).Unpack();
         EXPECT_TRUE(copy->Finished());
+        EXPECT_EQ(copy->CancelRequested(), c.status == 0);
         EXPECT_EQ(copy->Request().timeoutSeconds, 7);
         EXPECT_EQ(copy->Request().maxBodyBytes, 4096u);
         EXPECT_TRUE(copy->Request().htmlBodyOnly);
