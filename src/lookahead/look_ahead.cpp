@@ -368,6 +368,13 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
                 Want(true, element.FetchURL(), probePlace);
                 break;
             case FetchKind::kPage:
+                // Far ahead, the page alone is fetched: its answer tells the rehearsal as much as
+                // the probe would, a round trip sooner. The probe goes once the rehearsal places
+                // it.
+                if (band == Priority::kAhead) {
+                    WantPage(element, pagePlace, depth + 1, false);
+                    break;
+                }
                 Want(true, element.FetchURL(), probePlace);
                 WantPage(element, pagePlace, depth + 1, true);
                 break;

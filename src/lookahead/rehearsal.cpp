@@ -111,12 +111,15 @@ Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& 
     const auto due = [](const Fetch& fetch) {
         return fetch.state == Fetch::State::kPending || fetch.state == Fetch::State::kInFlight;
     };
+    Fetch* page = fetches.Find(false, element.FetchURL());
     if (element.kind == FetchKind::kPage) {
         const Fetch* probe = fetches.Find(true, element.FetchURL());
         if (probe == nullptr) {
             return Outcome::kNotWalked;
         }
-        if (!probe->probeOk.has_value() && due(*probe)) {
+        // A page fetched ahead that shows as HTML is taken to pass its probe, still on its way.
+        const bool shown = page != nullptr && page->walkable == true;
+        if (!probe->probeOk.has_value() && due(*probe) && !shown) {
             return Outcome::kWaiting;
         }
         // Without an answer we can read (the walk asked itself), the page is taken to be good:
@@ -125,7 +128,6 @@ Rehearsal::Outcome Rehearsal::PageOutcome(Fetches& fetches, const PlannedFetch& 
             return Outcome::kNotWalked;
         }
     }
-    Fetch* page = fetches.Find(false, element.FetchURL());
     if (page == nullptr) {
         return Outcome::kNotWalked;
     }

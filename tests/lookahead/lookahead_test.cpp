@@ -465,6 +465,20 @@ TEST_F(RehearsalTest, WalksAPageFirstLoadedForItsFragments) {
     EXPECT_THAT(wanted, testing::Contains("HEAD " + kSite + "c.html"));
 }
 
+// a.html, fetched ahead, shows as HTML while its probe is on its way: the rehearsal goes on into
+// it rather than wait a round trip.
+TEST_F(RehearsalTest, GoesIntoAPageShownAsHtmlBeforeItsProbeAnswers) {
+    const std::string start = kSite + "index.html", a = kSite + "a.html";
+    Answer(start, "<a href=a.html>a</a>");
+    Answer(a, "<a href=b.html>b</a>");
+    Fetch& probe = Want(true, a, {}, false);
+    probe.probeOk.reset();
+    probe.state = Fetch::State::kInFlight;
+    rehearsal.Start(start);
+    rehearsal.Run(*this, 0);
+    EXPECT_THAT(wanted, testing::Contains("HEAD " + kSite + "b.html"));
+}
+
 // b.html's answers give way to a.html's images, which the walk asks for first: they are fetched
 // again when there is room, not left to the walk.
 TEST_F(LookAheadTest, AnAnswerLetGoForRoomIsFetchedAgainBeforeTheWalkAsks) {
