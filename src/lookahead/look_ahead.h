@@ -37,7 +37,7 @@ struct LookAheadLimits {
     int connections = 128;
     int connectionsPerHost = 32;
     // Answers held for the walk: their bodies, and a share for each answer.
-    std::size_t maxBodyBytes = std::size_t{64} * 1024 * 1024;
+    std::size_t maxBodyBytes = std::size_t{48} * 1024 * 1024;
     // A bigger page is not read ahead: the walk's own reading of it is planned, so that a huge
     // page is never held read twice.
     std::size_t largestPageReadAhead = std::size_t{4} * 1024 * 1024;
