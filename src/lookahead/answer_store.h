@@ -60,6 +60,7 @@ class AnswerStore {
     std::vector<Fetch*> MakeRoom(std::size_t arriving, const Priority& than,
                                  std::uint32_t walkRequests);
     std::size_t HeldBytes() const { return heldBytes_; }
+    std::size_t Budget() const { return maxBodyBytes_; }
     void Clear();
 
   private:

@@ -25,6 +25,8 @@ struct Priority {
     static constexpr std::int64_t kRehearsed = 1;
     // Everything else found ahead, the pages worked out last first, each in its walk order.
     static constexpr std::int64_t kAhead = 2;
+    // The probes of pages found ahead: their pages go first, as they tell the rehearsal as much.
+    static constexpr std::int64_t kAheadProbes = 3;
 
     constexpr Priority() = default;
     // `minor` counts the requests of one page, `band` is one of the above (or next to one).

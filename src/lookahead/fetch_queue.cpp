@@ -51,7 +51,7 @@ void FetchQueue::SendingNow(Fetch& fetch) {
     ++inFlight_;
 }
 
-Fetch* FetchQueue::Next(TimePoint now, bool answersFit, bool scoutMayGo) {
+Fetch* FetchQueue::Next(TimePoint now, bool answersFit, bool scoutMayGo, std::int64_t lastBand) {
     budgetBlocked_ = false;
     holdBackBlocked_ = false;
     if (inFlight_ >= totalCap_) {
@@ -79,7 +79,7 @@ Fetch* FetchQueue::Next(TimePoint now, bool answersFit, bool scoutMayGo) {
         Fetch* candidate = nullptr;
         for (const auto* waiting : {&host.probes, &host.pages}) {
             const auto first = waiting->lower_bound({from, nullptr});
-            if (first != waiting->end() &&
+            if (first != waiting->end() && first->second->priority.band <= lastBand &&
                 (candidate == nullptr || first->second->priority < candidate->priority)) {
                 candidate = first->second;
             }

@@ -30,8 +30,10 @@ class FetchQueue {
     void SendingNow(Fetch& fetch);
 
     // Takes the next fetch that may go now, counted as in flight; null when none may. While
-    // `answersFit` is false, only a scout goes, when `scoutMayGo`: a fetch found far ahead.
-    Fetch* Next(TimePoint now, bool answersFit, bool scoutMayGo = false);
+    // `answersFit` is false, only a scout goes, when `scoutMayGo`: a fetch found far ahead. No
+    // fetch of a band after `lastBand` goes.
+    Fetch* Next(TimePoint now, bool answersFit, bool scoutMayGo = false,
+                std::int64_t lastBand = Priority::kAheadProbes);
     // The best fetch waiting to go; null when none.
     const Fetch* BestWaiting() const;
     // A fetch counted by Next has ended.

@@ -368,10 +368,12 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
                 Want(true, element.FetchURL(), probePlace);
                 break;
             case FetchKind::kPage:
-                // Far ahead, the page alone is fetched: its answer tells the rehearsal as much as
-                // the probe would, a round trip sooner. The probe goes once the rehearsal places
-                // it.
+                // Far ahead, the page goes without waiting for its probe: its answer tells the
+                // rehearsal as much, a round trip sooner. The probe goes after every such page, or
+                // once the rehearsal places it.
                 if (band == Priority::kAhead) {
+                    Want(true, element.FetchURL(),
+                         Priority{Priority::kAheadProbes, major, element.position * 2});
                     WantPage(element, pagePlace, depth + 1, false);
                     break;
                 }
@@ -455,7 +457,12 @@ void LookAhead::Schedule() {
     }
     for (;;) {
         const bool fits = store_.Fits(arriving);
-        Fetch* fetch = queue_.Next(now, fits, scouting_ < scouts_);
+        // The probes of pages found ahead go only while the store is less than half full: on a
+        // big site they would push out answers the walk needs sooner, and be fetched again.
+        const std::int64_t lastBand = fits && store_.Fits(arriving + store_.Budget() / 2)
+                                          ? Priority::kAheadProbes
+                                          : Priority::kAhead;
+        Fetch* fetch = queue_.Next(now, fits, scouting_ < scouts_, lastBand);
         if (fetch == nullptr) {
             break;
         }

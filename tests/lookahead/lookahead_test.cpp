@@ -631,7 +631,7 @@ TEST(FetchQueue, AHostsWaitHoldsBackThatHostAlone) {
 }
 
 // Without room for answers, only what lies far ahead goes, and only as a scout: a fetch the walk
-// or the rehearsal placed waits for room.
+// or the rehearsal placed waits for room. Nothing of a band after the last one allowed goes.
 TEST(FetchQueue, WithoutRoomOnlyAFetchFoundFarAheadGoes) {
     const std::string host = "http://site";
     lookahead::Fetch placed = Waiting(true, host, 0);
@@ -642,6 +642,7 @@ TEST(FetchQueue, WithoutRoomOnlyAFetchFoundFarAheadGoes) {
     queue.Add(ahead);
     const auto now = std::chrono::steady_clock::now();
     EXPECT_EQ(queue.Next(now, false), nullptr);
+    EXPECT_EQ(queue.Next(now, false, true, lookahead::Priority::kRehearsed), nullptr);
     EXPECT_EQ(queue.Next(now, false, true), &ahead);
     EXPECT_EQ(queue.Next(now, false, true), nullptr);
     EXPECT_EQ(queue.Next(now, true), &placed);
