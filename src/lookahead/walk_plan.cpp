@@ -9,7 +9,6 @@
 #include "crawl/element_urls.h"
 #include "crawl/page_urls.h"
 #include "crawl/walkers.h"
-#include "platform/deflate.h"
 #include "scope/visit_control.h"
 
 namespace quill::lookahead {
@@ -55,26 +54,20 @@ void Plan::ShrinkToFit() {
 }
 
 PackedPlan::PackedPlan(const Plan& plan)
-    : entries_(static_cast<std::uint32_t>(plan.entries_.size())),
-      urlBytes_(static_cast<std::uint32_t>(plan.urls_.size())) {
+    : entries_(static_cast<std::uint32_t>(plan.entries_.size())) {
     std::string both(entries_ * sizeof(Plan::Entry), '\0');
     if (!both.empty()) {
         std::memcpy(both.data(), plan.entries_.data(), both.size());
     }
     both += plan.urls_;
-    packed_ = platform::Deflate(both);
-    deflated_ = !packed_.empty();
-    if (!deflated_) {
-        packed_ = std::move(both);
-    }
+    packed_ = platform::PackedText(std::move(both));
 }
 
 Plan PackedPlan::Unpack() const {
     const std::size_t entryBytes = entries_ * sizeof(Plan::Entry);
-    const std::string both =
-        deflated_ ? platform::Inflate(packed_, entryBytes + urlBytes_) : packed_;
+    const std::string both = packed_.Unpack();
     Plan plan;
-    if (both.size() == entryBytes + urlBytes_) {
+    if (both.size() >= entryBytes) {
         plan.entries_.resize(entries_);
         if (entryBytes > 0) {
             std::memcpy(plan.entries_.data(), both.data(), entryBytes);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crawl/walk_observer.h"
+#include "platform/deflate.h"
 #include "platform/document.h"
 
 namespace quill::lookahead {
@@ -100,10 +101,8 @@ class PackedPlan {
     Plan Unpack() const;
 
   private:
-    std::string packed_;  // the entries, then the URLs; deflated when that made them smaller
+    platform::PackedText packed_;  // the entries, then the URLs
     std::uint32_t entries_ = 0;
-    std::uint32_t urlBytes_ = 0;
-    bool deflated_ = false;
 };
 
 // What the walk of `document` (shown at pageURL, walked at pageDepth) will take up, in walk order:

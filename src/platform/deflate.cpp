@@ -2,6 +2,9 @@
 
 #include <zlib.h>
 
+#include <string_view>
+#include <utility>
+
 namespace quill::platform {
 
 namespace {
@@ -11,8 +14,7 @@ namespace {
 constexpr int kWindowBits = 12;
 constexpr int kMemLevel = 4;
 
-}  // namespace
-
+// The text deflated; "" when that would not make it smaller.
 std::string Deflate(std::string_view text) {
     z_stream stream{};
     if (deflateInit2(&stream, 1, Z_DEFLATED, -kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -33,6 +35,7 @@ std::string Deflate(std::string_view text) {
     return out;
 }
 
+// What Deflate made of a text of `size` bytes; "" when `packed` is not that.
 std::string Inflate(std::string_view packed, std::size_t size) {
     std::string out(size, '\0');
     z_stream stream{};
@@ -48,6 +51,20 @@ std::string Inflate(std::string_view packed, std::size_t size) {
     // What this process deflated inflates back whole; anything else would be a fault here.
     out.resize(result == Z_STREAM_END ? stream.total_out : 0);
     return out;
+}
+
+}  // namespace
+
+PackedText::PackedText(std::string text)
+    : packed_(Deflate(text)), size_(static_cast<std::uint32_t>(text.size())) {
+    deflated_ = !packed_.empty() || text.empty();
+    if (!deflated_) {
+        packed_ = std::move(text);
+    }
+}
+
+std::string PackedText::Unpack() const {
+    return deflated_ && size_ > 0 ? Inflate(packed_, size_) : packed_;
 }
 
 }  // namespace quill::platform

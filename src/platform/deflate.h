@@ -3,14 +3,24 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace quill::platform {
 
-// The text deflated; "" when that would not make it smaller.
-std::string Deflate(std::string_view text);
-// What Deflate made of a text of `size` bytes; "" when `packed` is not that.
-std::string Inflate(std::string_view packed, std::size_t size);
+// A text kept deflated when that makes it smaller, else as it is.
+class PackedText {
+  public:
+    PackedText() = default;
+    explicit PackedText(std::string text);
+    std::string Unpack() const;
+    // What it takes in memory besides itself.
+    std::size_t Bytes() const { return packed_.capacity(); }
+
+  private:
+    std::string packed_;
+    std::uint32_t size_ = 0;
+    bool deflated_ = false;
+};
 
 }  // namespace quill::platform

@@ -37,16 +37,11 @@ PackedTransfer::PackedTransfer(const Transfer& finished) {
             texts += *part;
         }
     }
-    packed_ = Deflate(texts);
-    deflated_ = !packed_.empty() || texts.empty();
-    if (!deflated_) {
-        packed_ = std::move(texts);
-    }
+    texts_ = PackedText(std::move(texts));
 }
 
 std::shared_ptr<Transfer> PackedTransfer::Unpack() const {
-    const std::size_t size = std::accumulate(sizes_.begin(), sizes_.end(), std::size_t{0});
-    const std::string texts = deflated_ && size > 0 ? Inflate(packed_, size) : packed_;
+    const std::string texts = texts_.Unpack();
     std::string parts[kTexts];
     std::size_t at = 0;
     for (int i = 0; i < kTexts && at + sizes_[i] <= texts.size(); ++i) {

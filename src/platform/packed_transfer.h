@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/deflate.h"
 #include "platform/transfer.h"
 
 namespace quill::platform {
@@ -20,15 +21,14 @@ class PackedTransfer {
 
     std::shared_ptr<Transfer> Unpack() const;
     // What it takes in memory.
-    std::size_t Bytes() const { return sizeof(*this) + packed_.capacity(); }
+    std::size_t Bytes() const { return sizeof(*this) + texts_.Bytes(); }
 
   private:
     // The request's URL and method, then the answer's header block, address, type, error, body.
     enum Text { kURL, kMethod, kHeader, kAddress, kType, kError, kBody, kTexts };
 
     std::array<std::uint32_t, kTexts> sizes_{};
-    std::string packed_;  // the texts one after the other, deflated (or as they are, when smaller)
-    bool deflated_ = false;
+    PackedText texts_;  // one after the other
     bool followRedirects_ = false;
     bool htmlBodyOnly_ = false;
     bool headersReceived_ = false;
