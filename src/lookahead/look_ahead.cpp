@@ -367,19 +367,17 @@ void LookAhead::MergePlan(const lookahead::Plan& plan, std::int64_t band, std::i
             case FetchKind::kProbe:
                 Want(true, element.FetchURL(), probePlace);
                 break;
-            case FetchKind::kPage:
+            case FetchKind::kPage: {
                 // Far ahead, the page goes without waiting for its probe: its answer tells the
                 // rehearsal as much, a round trip sooner. The probe goes after every such page, or
                 // once the rehearsal places it.
-                if (band == Priority::kAhead) {
-                    Want(true, element.FetchURL(),
-                         Priority{Priority::kAheadProbes, major, element.position * 2});
-                    WantPage(element, pagePlace, depth + 1, false);
-                    break;
-                }
-                Want(true, element.FetchURL(), probePlace);
-                WantPage(element, pagePlace, depth + 1, true);
+                const bool ahead = band == Priority::kAhead;
+                Want(true, element.FetchURL(),
+                     ahead ? Priority{Priority::kAheadProbes, major, element.position * 2}
+                           : probePlace);
+                WantPage(element, pagePlace, depth + 1, !ahead);
                 break;
+            }
             case FetchKind::kUnprobedPage:
                 WantPage(element, pagePlace, depth + 1, false);
                 break;

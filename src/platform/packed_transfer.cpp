@@ -1,7 +1,6 @@
 #include "platform/packed_transfer.h"
 
 #include <numeric>
-#include <string_view>
 #include <utility>
 
 #include "platform/deflate.h"
