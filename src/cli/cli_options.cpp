@@ -364,7 +364,9 @@ Options:
                         time and referrer, then the markup advisories)
   --no-lookahead        make every request only when the crawl comes to it,
                         instead of fetching ahead of it in parallel; what
-                        is fetched ahead is held in at most @BODY_MB@ MB
+                        is fetched ahead is held in at most @BODY_MB@ MB of
+                        memory, and beyond that in a scratch file in
+                        $TMPDIR (else /var/tmp) of at most @ASIDE_MB@ MB
   --connections N       connections open at once while fetching ahead
                         (default @CONNECTIONS@)
   --connections-per-host N
@@ -392,6 +394,7 @@ early on a failure, 128 + the signal's number when stopped by one (130 Ctrl-C,
     fill("@CONNECTIONS@", defaults.connections);
     fill("@PER_HOST@", defaults.connectionsPerHost);
     fill("@BODY_MB@", static_cast<int>(defaults.maxBodyBytes / (1024 * 1024)));
+    fill("@ASIDE_MB@", static_cast<int>(defaults.maxAsideBytes / (1024 * 1024)));
     return text;
 }
 

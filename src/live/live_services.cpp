@@ -16,7 +16,8 @@ void UseOneHeapForAllThreads() {
 
 LiveComponents::LiveComponents(LookAheadSettings lookAhead)
     : settings_(lookAhead),
-      lookAhead_(MakeLookAhead(engine_, clock_, rules_, settings_)),
+      aside_(settings_.maxAsideBytes),
+      lookAhead_(MakeLookAhead(engine_, clock_, rules_, settings_, aside_)),
       browser_(WalkEngine(), clock_),
       inet_(std::make_shared<platform::EngineTransferControl>(WalkEngine())) {
     engine_.SetConnectionLimits(std::max(1, settings_.connections),
@@ -26,7 +27,8 @@ LiveComponents::LiveComponents(LookAheadSettings lookAhead)
 std::unique_ptr<LookAhead> LiveComponents::MakeLookAhead(platform::CurlTransferEngine& engine,
                                                          const platform::Clock& clock,
                                                          const LiveWebRules& rules,
-                                                         const LookAheadSettings& settings) {
+                                                         const LookAheadSettings& settings,
+                                                         platform::ScratchFile& aside) {
     if (!settings.enabled) {
         return nullptr;
     }
@@ -34,7 +36,7 @@ std::unique_ptr<LookAhead> LiveComponents::MakeLookAhead(platform::CurlTransferE
     limits.connections = std::max(1, settings.connections);
     limits.connectionsPerHost = std::max(1, settings.connectionsPerHost);
     limits.maxBodyBytes = settings.maxBodyBytes;
-    return std::make_unique<LookAhead>(engine, clock, rules, limits);
+    return std::make_unique<LookAhead>(engine, clock, rules, limits, &aside);
 }
 
 platform::TransferEngine& LiveComponents::WalkEngine() {

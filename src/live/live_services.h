@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "crawl/crawl.h"
@@ -12,6 +13,7 @@
 #include "lookahead/look_ahead.h"
 #include "platform/clock.h"
 #include "platform/curl_transfer_engine.h"
+#include "platform/scratch_file.h"
 #include "platform/transfer_control.h"
 #include "platform/wait.h"
 #include "platform/web_browser.h"
@@ -25,8 +27,9 @@ struct LookAheadSettings {
     // hold for the look-ahead and the walk together.
     int connections = 128;
     int connectionsPerHost = 32;
-    // Page bodies the look-ahead holds for the walk.
+    // Page bodies the look-ahead holds for the walk in memory, and beyond them in a scratch file.
     std::size_t maxBodyBytes = LookAheadLimits{}.maxBodyBytes;
+    std::uint64_t maxAsideBytes = std::uint64_t{1} << 30;
 };
 
 // Has every thread allocate from one heap (glibc): the crawl's threads hand pages and answers to
@@ -55,7 +58,8 @@ class LiveComponents {
     static std::unique_ptr<LookAhead> MakeLookAhead(platform::CurlTransferEngine& engine,
                                                     const platform::Clock& clock,
                                                     const LiveWebRules& rules,
-                                                    const LookAheadSettings& settings);
+                                                    const LookAheadSettings& settings,
+                                                    platform::ScratchFile& aside);
     // What the browser and the probe start their requests through.
     platform::TransferEngine& WalkEngine();
 
@@ -64,6 +68,7 @@ class LiveComponents {
     platform::CurlTransferEngine engine_;
     platform::SystemClock clock_;
     LiveWebRules rules_;
+    platform::ScratchFile aside_;
     std::unique_ptr<LookAhead> lookAhead_;
     platform::WebBrowser browser_;
     std::shared_ptr<platform::EngineTransferControl> inet_;

@@ -43,7 +43,43 @@ void AnswerStore::Pack(Fetch& fetch) {
     heldBytes_ += fetch.heldBytes;
 }
 
-void AnswerStore::Release(Fetch& fetch) {
+bool AnswerStore::SetAside(Fetch& fetch) {
+    if (aside_ == nullptr) {
+        return false;
+    }
+    if (!fetch.packed) {
+        Pack(fetch);
+    }
+    const std::optional<platform::ScratchFile::Slot> slot = aside_->Put(fetch.packed->ToBytes());
+    if (!slot) {
+        return false;
+    }
+    Unhold(fetch);
+    fetch.packed.reset();
+    fetch.aside = *slot;
+    return true;
+}
+
+std::shared_ptr<platform::Transfer> AnswerStore::Answer(Fetch& fetch) {
+    if (fetch.state != Fetch::State::kFinished) {
+        return nullptr;
+    }
+    if (fetch.transfer || fetch.packed) {
+        return fetch.transfer ? fetch.transfer : fetch.packed->Unpack();
+    }
+    if (aside_ != nullptr && fetch.aside.size > 0) {
+        if (const std::optional<std::string> bytes = aside_->Read(fetch.aside)) {
+            if (const auto packed = platform::PackedTransfer::FromBytes(*bytes)) {
+                return packed->Unpack();
+            }
+        }
+    }
+    fetch.droppedForRoom = true;
+    Release(fetch);
+    return nullptr;
+}
+
+void AnswerStore::Unhold(Fetch& fetch) {
     if (fetch.heldBytes > 0) {
         held_.erase({fetch.priority, &fetch});
         unpacked_.erase({fetch.priority, &fetch});
@@ -51,8 +87,13 @@ void AnswerStore::Release(Fetch& fetch) {
         heldBytes_ -= fetch.heldBytes;
         fetch.heldBytes = 0;
     }
+}
+
+void AnswerStore::Release(Fetch& fetch) {
+    Unhold(fetch);
     fetch.transfer.reset();
     fetch.packed.reset();
+    fetch.aside = {};
     fetch.state = Fetch::State::kReleased;
 }
 
@@ -119,6 +160,9 @@ std::vector<Fetch*> AnswerStore::MakeRoom(std::size_t arriving, const Priority& 
         if (!(than < worst->priority)) {
             break;
         }
+        if (SetAside(*worst)) {
+            continue;
+        }
         worst->droppedForRoom = true;
         Release(*worst);
         gaveWay.push_back(worst);
@@ -133,6 +177,9 @@ void AnswerStore::Clear() {
     unpacked_.clear();
     byAge_.clear();
     heldBytes_ = 0;
+    if (aside_ != nullptr) {
+        aside_->Clear();
+    }
     rehearsedReached_ = 0;
     walkNowReached_ = 0;
 }

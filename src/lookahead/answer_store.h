@@ -1,7 +1,7 @@
 // Holds the look-ahead's fetches by kind and URL, and their answers within a budget: an answer is
 // let go once the walk has it, and when room is needed the answer furthest from the walk goes
 // first. An answer counts its body (probes have none) and a share for the answer itself; short of
-// room, answers are packed before any is let go.
+// room, answers are packed, and then set aside in a scratch file, before any is let go.
 #pragma once
 
 #include <algorithm>
@@ -17,12 +17,15 @@
 #include <vector>
 
 #include "lookahead/fetch.h"
+#include "platform/scratch_file.h"
 
 namespace quill::lookahead {
 
 class AnswerStore {
   public:
-    explicit AnswerStore(std::size_t maxBodyBytes) : maxBodyBytes_(maxBodyBytes) {}
+    // Without a scratch file, answers are let go where they would be set aside.
+    explicit AnswerStore(std::size_t maxBodyBytes, platform::ScratchFile* aside = nullptr)
+        : maxBodyBytes_(maxBodyBytes), aside_(aside) {}
 
     Fetch* Find(bool head, std::string_view url);
     // The fetch for this request, made when it is new (second: made now).
@@ -31,6 +34,9 @@ class AnswerStore {
     // The fetch has its answer, when the walk has made `walkRequests` requests: it counts from
     // now on.
     void Hold(Fetch& fetch, std::uint32_t walkRequests);
+    // The answer of a finished fetch, wherever it is held. One set aside that cannot be read back
+    // is let go, as if for room: null.
+    std::shared_ptr<platform::Transfer> Answer(Fetch& fetch);
     // Lets go of the answer; what it meant to the walk stays.
     void Release(Fetch& fetch);
     // Drops the released fetch itself.
@@ -54,9 +60,9 @@ class AnswerStore {
     // behind the walk.
     void WalkReached(const Priority& place);
 
-    // Packs the answers held, worst first; then lets go of answers the walk went past, then of
-    // answers placed after `than`, worst first, until `arriving` fits as well. Returns those that
-    // gave way to a better one.
+    // Packs the answers held, worst first; then lets go of answers the walk went past, then sets
+    // aside (or, failing that, lets go of) answers placed after `than`, worst first, until
+    // `arriving` fits as well. Returns those let go for a better one.
     std::vector<Fetch*> MakeRoom(std::size_t arriving, const Priority& than,
                                  std::uint32_t walkRequests);
     std::size_t HeldBytes() const { return heldBytes_; }
@@ -68,8 +74,12 @@ class AnswerStore {
     ByURL& For(bool head) { return head ? probes_ : pages_; }
     bool BehindWalk(const Priority& place) const;
     void Pack(Fetch& fetch);
+    bool SetAside(Fetch& fetch);
+    // Takes a held answer out of the store's orders and its count.
+    void Unhold(Fetch& fetch);
 
     const std::size_t maxBodyBytes_;
+    platform::ScratchFile* const aside_;
     // Keyed by a view of the fetch's own URL.
     ByURL probes_;
     ByURL pages_;

@@ -12,6 +12,7 @@
 
 #include "lookahead/walk_plan.h"
 #include "platform/packed_transfer.h"
+#include "platform/scratch_file.h"
 #include "platform/transfer.h"
 
 namespace quill::lookahead {
@@ -55,7 +56,7 @@ struct Fetch {
     enum class State : std::uint8_t {
         kPending,   // wanted, waiting for a connection
         kInFlight,  // sent
-        kFinished,  // answered; `transfer` holds the answer
+        kFinished,  // answered; the store holds the answer
         kTaken,     // never sent: the look-ahead stopped fetching, and the walk sends its own
         kReleased,  // answered and let go: handed to the walk, or its body dropped
     };
@@ -67,7 +68,8 @@ struct Fetch {
     // In flight or just answered; packed while the store holds it short of room.
     std::shared_ptr<platform::Transfer> transfer;
     std::unique_ptr<const platform::PackedTransfer> packed;
-    std::size_t heldBytes = 0;  // counted by the answer store
+    platform::ScratchFile::Slot aside;  // packed and set aside out of memory, when its size is set
+    std::size_t heldBytes = 0;          // counted by the answer store
 
     bool head = false;  // the probe's HEAD, else the browser's page GET
     State state = State::kPending;
@@ -108,10 +110,6 @@ struct Fetch {
     std::unique_ptr<const std::string> pageURL;  // null when it is url itself
     std::unique_ptr<const PackedPlan> plan;
 
-    // The answer, while the store holds it.
-    std::shared_ptr<platform::Transfer> Answer() const {
-        return transfer ? transfer : packed ? packed->Unpack() : nullptr;
-    }
     const std::string& PageURL() const { return pageURL ? *pageURL : url; }
     // The walk probes and walks a URL once a run, and looks for fragments in a page once: a page
     // it does both with is asked for twice, anything else once.

@@ -45,14 +45,15 @@ struct LookAhead::Mailbox {
 };
 
 LookAhead::LookAhead(platform::TransferEngine& network, const platform::Clock& clock,
-                     const lookahead::WebRules& rules, LookAheadLimits limits)
+                     const lookahead::WebRules& rules, LookAheadLimits limits,
+                     platform::ScratchFile* aside)
     : network_(network),
       clock_(clock),
       rules_(rules),
       mailbox_(std::make_shared<Mailbox>()),
       largestPageReadAhead_(limits.largestPageReadAhead),
       scouts_(limits.scouts),
-      store_(limits.maxBodyBytes),
+      store_(limits.maxBodyBytes, aside),
       queue_(limits.connections, limits.connectionsPerHost),
       relay_([mailbox = mailbox_](std::shared_ptr<Transfer> transfer) {
           mailbox->Post(std::move(transfer));
@@ -91,10 +92,7 @@ std::shared_ptr<Transfer> LookAhead::Start(TransferRequest request) {
                 ++fetch->asked;
                 store_.WalkReached(fetch->priority);
             }
-            std::shared_ptr<Transfer> answer;
-            if (fetch != nullptr && fetch->state == Fetch::State::kFinished) {
-                answer = fetch->Answer();
-            }
+            std::shared_ptr<Transfer> answer = fetch != nullptr ? store_.Answer(*fetch) : nullptr;
             if (answer && lookahead::AnswerServes(*answer, request)) {
                 ++counts_.served;
                 relay_.Served(answer);
@@ -400,12 +398,11 @@ void LookAhead::NeedPlan(Fetch& page) {
     if (!fetching_ || !page.isPage || page.planned || page.planQueued || page.walkable != true) {
         return;
     }
+    std::shared_ptr<Transfer> answer = store_.Answer(page);
     if (page.state == Fetch::State::kReleased) {
         Refetch(page, false);
         return;
     }
-    std::shared_ptr<Transfer> answer =
-        page.state == Fetch::State::kFinished ? page.Answer() : nullptr;
     if (!answer) {
         return;
     }

@@ -4,8 +4,8 @@
 // answer, whatever it is (a status, a redirect, a failure), or joins the fetch on its way;
 // anything else goes to the network as before. It never decides a verdict.
 //
-// It sees only platform interfaces: the network (a TransferEngine), a clock, and the web rules
-// the live wiring gives it. The crawl tells it what the walk does (WalkObserver). Its
+// It sees only platform interfaces: the network (a TransferEngine), a clock, a scratch file, and
+// the web rules the live wiring gives it. The crawl tells it what the walk does (WalkObserver). Its
 // bookkeeping runs on a thread of its own; the walk's calls only take a lock briefly.
 #pragma once
 
@@ -28,6 +28,7 @@
 #include "lookahead/rehearsal.h"
 #include "lookahead/web_rules.h"
 #include "platform/clock.h"
+#include "platform/scratch_file.h"
 #include "platform/transfer_engine.h"
 
 namespace quill {
@@ -59,9 +60,11 @@ class LookAhead final : public platform::TransferEngine,
         int own = 0;           // ... that went to the network themselves
     };
 
-    // `network`, `clock` and `rules` must outlive the look-ahead.
+    // `network`, `clock`, `rules` and `aside` must outlive the look-ahead. Answers beyond the
+    // budget are set aside in `aside`; without it, they are let go and fetched again.
     LookAhead(platform::TransferEngine& network, const platform::Clock& clock,
-              const lookahead::WebRules& rules, LookAheadLimits limits = {});
+              const lookahead::WebRules& rules, LookAheadLimits limits = {},
+              platform::ScratchFile* aside = nullptr);
     ~LookAhead() override;
 
     LookAhead(const LookAhead&) = delete;

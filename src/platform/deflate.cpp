@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -65,6 +66,28 @@ PackedText::PackedText(std::string text)
 
 std::string PackedText::Unpack() const {
     return deflated_ && size_ > 0 ? Inflate(packed_, size_) : packed_;
+}
+
+// Its size and whether it is deflated, then the text as kept.
+std::string PackedText::ToBytes() const {
+    std::string bytes(sizeof(size_) + 1, '\0');
+    std::memcpy(bytes.data(), &size_, sizeof(size_));
+    bytes[sizeof(size_)] = deflated_ ? 1 : 0;
+    return bytes + packed_;
+}
+
+std::optional<PackedText> PackedText::FromBytes(std::string_view bytes) {
+    PackedText text;
+    if (bytes.size() < sizeof(text.size_) + 1) {
+        return std::nullopt;
+    }
+    std::memcpy(&text.size_, bytes.data(), sizeof(text.size_));
+    text.deflated_ = bytes[sizeof(text.size_)] != 0;
+    text.packed_ = std::string(bytes.substr(sizeof(text.size_) + 1));
+    if (!text.deflated_ && text.packed_.size() != text.size_) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 }  // namespace quill::platform

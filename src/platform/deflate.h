@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quill::platform {
 
@@ -14,6 +16,10 @@ class PackedText {
     PackedText() = default;
     explicit PackedText(std::string text);
     std::string Unpack() const;
+    // Its bytes as they stand, to be read back by this process: FromBytes gives it again, and
+    // nothing for anything else.
+    std::string ToBytes() const;
+    static std::optional<PackedText> FromBytes(std::string_view bytes);
     // What it takes in memory besides itself.
     std::size_t Bytes() const { return packed_.capacity(); }
 

@@ -120,6 +120,10 @@ class SiteEngine final : public platform::TransferEngine {
         std::lock_guard lock(mutex_);
         return log_;
     }
+    void ClearLog() {
+        std::lock_guard lock(mutex_);
+        log_.clear();
+    }
     int Count(const std::string& methodAndURL) const {
         const std::vector<std::string> log = Log();
         return static_cast<int>(std::count(log.begin(), log.end(), methodAndURL));
@@ -224,8 +228,9 @@ TEST(WalkPlan, BoxesOffAndTheDepthLeaveTheirPartOut) {
 
 class LookAheadTest : public testing::Test {
   protected:
-    std::unique_ptr<LookAhead> Make(LookAheadLimits limits = {}) {
-        return std::make_unique<LookAhead>(engine, clock, rules, limits);
+    std::unique_ptr<LookAhead> Make(LookAheadLimits limits = {},
+                                    platform::ScratchFile* aside = nullptr) {
+        return std::make_unique<LookAhead>(engine, clock, rules, limits, aside);
     }
 
     SiteEngine engine;
@@ -339,7 +344,11 @@ TEST_F(LookAheadTest, AFetchGivenUpOnStopIsNotTheWalksAnswer) {
 
 TEST_F(LookAheadTest, AnswersStayWithinTheBudgetAndProbedURLsHoldNoBody) {
     std::string index;
-    const std::string body(1000, 'x');
+    // Bodies that packing does not make smaller.
+    std::string body;
+    for (std::uint32_t i = 0, noise = 1; i < 1000; ++i, noise = noise * 1103515245 + 12345) {
+        body += static_cast<char>('a' + (noise >> 16) % 26);
+    }
     for (int i = 0; i < 8; ++i) {
         const std::string page = "p" + std::to_string(i) + ".html";
         index += "<a href=" + page + ">p</a><img src=i" + std::to_string(i) + ".png>";
@@ -347,22 +356,27 @@ TEST_F(LookAheadTest, AnswersStayWithinTheBudgetAndProbedURLsHoldNoBody) {
         engine.Set(kSite + "i" + std::to_string(i) + ".png", Answer{"HTTP/1.1 200 OK", body});
     }
     engine.Set(start, Answer{"HTTP/1.1 200 OK", index});
-    // Room for the share of every answer (26 requests) and for 2,500 bytes of bodies.
-    const std::size_t budget = 2500 + 26 * lookahead::AnswerStore::kPerAnswer;
-    auto lookAhead = Make(LookAheadLimits{128, 32, budget});
-    lookAhead->RunStarted(start, SiteSettings());
-    lookAhead->WaitUntilIdle();
-    EXPECT_LE(lookAhead->HeldBytes(), budget);
-    EXPECT_EQ(engine.Count("GET " + kSite + "i0.png"), 0);
-    // The walk gets every page all the same: from the look-ahead, or by its own request.
-    for (int i = 0; i < 8; ++i) {
-        const std::string page = kSite + "p" + std::to_string(i) + ".html";
-        const auto answer = lookAhead->Start(rules.PageRequest(page));
-        answer->WaitFinished();
-        EXPECT_EQ(answer->Body(), "<p>" + body);
-        EXPECT_LE(engine.Count("GET " + page), 1 + (i > 0 ? 1 : 0));
+    // Room for three pages.
+    const std::size_t budget = 3 * lookahead::AnswerStore::Footprint(body.size() + 3);
+    // Answers beyond the budget are let go and fetched again, or set aside and read back.
+    for (const std::uint64_t scratchBytes : {0, 1 << 20}) {
+        platform::ScratchFile aside(scratchBytes);
+        auto lookAhead = Make(LookAheadLimits{128, 32, budget}, &aside);
+        engine.ClearLog();
+        lookAhead->RunStarted(start, SiteSettings());
         lookAhead->WaitUntilIdle();
         EXPECT_LE(lookAhead->HeldBytes(), budget);
+        EXPECT_EQ(engine.Count("GET " + kSite + "i0.png"), 0);
+        // The walk gets every page all the same: from the look-ahead, or by its own request.
+        for (int i = 0; i < 8; ++i) {
+            const std::string page = kSite + "p" + std::to_string(i) + ".html";
+            const auto answer = lookAhead->Start(rules.PageRequest(page));
+            answer->WaitFinished();
+            EXPECT_EQ(answer->Body(), "<p>" + body);
+            EXPECT_LE(engine.Count("GET " + page), scratchBytes == 0 && i > 0 ? 2 : 1);
+            lookAhead->WaitUntilIdle();
+            EXPECT_LE(lookAhead->HeldBytes(), budget);
+        }
     }
 }
 
@@ -584,24 +598,42 @@ TEST(AnswerStore, AnAgedAnswerGivesWayOnlyOnceTheWalkIsPastItsPlace) {
     EXPECT_EQ(ahead.state, lookahead::Fetch::State::kFinished);
 }
 
-// Short of room, answers are packed rather than let go, and read as they came.
-TEST(AnswerStore, ShortOfRoomAnswersArePackedBeforeAnyIsLetGo) {
+// Short of room, answers are packed, then set aside in the scratch file, and read as they came;
+// only what cannot be set aside is let go.
+TEST(AnswerStore, ShortOfRoomAnswersArePackedThenSetAsideBeforeAnyIsLetGo) {
     using lookahead::Priority;
     const std::string body = "<p>" + std::string(4000, 'x');
-    lookahead::AnswerStore store(2 * lookahead::AnswerStore::Footprint(body.size()));
-    std::vector<lookahead::Fetch*> fetches;
-    for (int i = 0; i < 3; ++i) {
-        lookahead::Fetch& fetch = *store.FindOrAdd(false, "http://site/" + std::to_string(i)).first;
-        fetch.priority = Priority{Priority::kRehearsed, i, 0};
-        fetch.transfer = std::make_shared<platform::Transfer>(platform::TransferRequest{fetch.url});
-        fetch.transfer->AppendBody(body.data(), body.size());
-        store.Hold(fetch, 0);
-        store.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, 0);
-        fetches.push_back(&fetch);
-    }
-    for (const lookahead::Fetch* fetch : fetches) {
-        EXPECT_EQ(fetch->state, lookahead::Fetch::State::kFinished);
-        EXPECT_EQ(fetch->Answer()->Body(), body);
+    const std::size_t roomForTwo = 2 * lookahead::AnswerStore::Footprint(body.size());
+    const struct {
+        std::size_t budget;
+        std::uint64_t scratchBytes;
+        bool kept;
+    } cases[] = {
+        {roomForTwo, 0, true},  // packed, all fit
+        {1, 1 << 20, true},     // set aside
+        {1, 0, false},          // no room in memory nor in the file: let go
+    };
+    for (const auto& c : cases) {
+        platform::ScratchFile scratch(c.scratchBytes);
+        lookahead::AnswerStore store(c.budget, &scratch);
+        std::vector<lookahead::Fetch*> fetches;
+        for (int i = 0; i < 3; ++i) {
+            lookahead::Fetch& fetch =
+                *store.FindOrAdd(false, "http://site/" + std::to_string(i)).first;
+            fetch.priority = Priority{Priority::kRehearsed, i, 0};
+            fetch.transfer =
+                std::make_shared<platform::Transfer>(platform::TransferRequest{fetch.url});
+            fetch.transfer->AppendBody(body.data(), body.size());
+            store.Hold(fetch, 0);
+            store.MakeRoom(0, Priority{Priority::kWalkNow - 1, 0, 0}, 0);
+            fetches.push_back(&fetch);
+        }
+        for (lookahead::Fetch* fetch : fetches) {
+            const auto answer = store.Answer(*fetch);
+            EXPECT_EQ(answer != nullptr, c.kept) << c.budget;
+            EXPECT_EQ(answer ? answer->Body() : "", c.kept ? body : "") << c.budget;
+            EXPECT_EQ(fetch->droppedForRoom, !c.kept) << c.budget;
+        }
     }
 }
 

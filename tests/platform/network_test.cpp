@@ -70,21 +70,25 @@ TEST(TransferTest, PackedReadsAsTheOriginal) {
             original.Cancel();
         }
         original.Finish(kStart + std::chrono::seconds(2), c.error);
-        const auto copy = PackedTransfer(original).Unpack();
-        EXPECT_TRUE(copy->Finished());
-        EXPECT_EQ(copy->CancelRequested(), c.status == 0);
-        EXPECT_EQ(copy->Request().timeoutSeconds, 7);
-        EXPECT_EQ(copy->Request().maxBodyBytes, 4096u);
-        EXPECT_TRUE(copy->Request().htmlBodyOnly);
-        EXPECT_EQ(copy->HeadersReceived(), c.status != 0);
-        EXPECT_EQ(copy->Header(), original.Header());
-        EXPECT_EQ(copy->Status(), c.status);
-        EXPECT_EQ(copy->EffectiveURL(), original.EffectiveURL());
-        EXPECT_EQ(copy->ContentType(), original.ContentType());
-        EXPECT_EQ(copy->ContentLength(), original.ContentLength());
-        EXPECT_EQ(copy->Body(), c.body);
-        EXPECT_EQ(copy->Error(), c.error);
-        EXPECT_EQ(copy->Duration(), std::chrono::seconds(2));
+        // Kept in memory, and set aside as bytes and read back.
+        const PackedTransfer packed(original);
+        for (const auto& copy :
+             {packed.Unpack(), PackedTransfer::FromBytes(packed.ToBytes())->Unpack()}) {
+            EXPECT_TRUE(copy->Finished());
+            EXPECT_EQ(copy->CancelRequested(), c.status == 0);
+            EXPECT_EQ(copy->Request().timeoutSeconds, 7);
+            EXPECT_EQ(copy->Request().maxBodyBytes, 4096u);
+            EXPECT_TRUE(copy->Request().htmlBodyOnly);
+            EXPECT_EQ(copy->HeadersReceived(), c.status != 0);
+            EXPECT_EQ(copy->Header(), original.Header());
+            EXPECT_EQ(copy->Status(), c.status);
+            EXPECT_EQ(copy->EffectiveURL(), original.EffectiveURL());
+            EXPECT_EQ(copy->ContentType(), original.ContentType());
+            EXPECT_EQ(copy->ContentLength(), original.ContentLength());
+            EXPECT_EQ(copy->Body(), c.body);
+            EXPECT_EQ(copy->Error(), c.error);
+            EXPECT_EQ(copy->Duration(), std::chrono::seconds(2));
+        }
     }
 }
 
