@@ -161,7 +161,8 @@ have_cli=0
 have_lookahead=0
 if [ -x "$cli_bin" ]; then
     have_cli=1
-    if "$cli_bin" --help 2>/dev/null | grep -q -- --no-lookahead; then
+    # Read to the end: a grep that stops at the first match closes the pipe under pipefail.
+    if "$cli_bin" --help 2>/dev/null | grep -- --no-lookahead >/dev/null; then
         have_lookahead=1
     fi
 fi
