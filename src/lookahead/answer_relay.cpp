@@ -21,7 +21,7 @@ bool AnswerServes(const Transfer& answer, const platform::TransferRequest& asked
 }
 
 void AnswerRelay::Served(const std::shared_ptr<Transfer>& answer) {
-    Note(Measured{answer, nullptr});
+    Note(Measured{answer->Duration(), nullptr});
 }
 
 std::shared_ptr<Transfer> AnswerRelay::Join(Fetch& fetch, platform::TransferRequest request) {
@@ -38,7 +38,7 @@ std::shared_ptr<Transfer> AnswerRelay::Join(Fetch& fetch, platform::TransferRequ
     });
     joined_[&fetch].push_back(relay);
     byOut_[relay->out.get()] = relay;
-    Note(Measured{nullptr, relay});
+    Note(Measured{std::nullopt, relay});
     return relay->out;
 }
 
@@ -55,7 +55,14 @@ void AnswerRelay::Note(Measured measured) {
 void AnswerRelay::Finish(Relay& relay, const Transfer& answer) {
     relay.out->SetCancelHook(nullptr);
     relay.out->FinishAsCopyOf(answer);
+    Done(relay);
+}
+
+void AnswerRelay::Done(Relay& relay) {
     relay.done = true;
+    byOut_.erase(relay.out.get());
+    relay.out.reset();
+    relay.own.reset();
 }
 
 int AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
@@ -68,14 +75,12 @@ int AnswerRelay::Resolve(Fetch& fetch, platform::TransferEngine& network) {
     int answered = 0;
     for (const std::shared_ptr<Relay>& relay : joined) {
         if (relay->done || relay->out->Finished()) {
-            relay->done = true;
-            byOut_.erase(relay->out.get());
+            Done(*relay);
             continue;
         }
         if (fetch.transfer && AnswerServes(*fetch.transfer, relay->request)) {
-            relay->servedBy = fetch.transfer;
+            relay->servedIn = fetch.transfer->Duration();
             Finish(*relay, *fetch.transfer);
-            byOut_.erase(relay->out.get());
             ++answered;
             continue;
         }
@@ -96,7 +101,6 @@ bool AnswerRelay::TakePosted(const std::shared_ptr<Transfer>& transfer) {
         const std::shared_ptr<Relay> relay = own->second;
         byOwn_.erase(own);
         Finish(*relay, *transfer);
-        byOut_.erase(relay->out.get());
         return true;
     }
     if (const auto out = byOut_.find(transfer.get()); out != byOut_.end()) {
@@ -106,8 +110,7 @@ bool AnswerRelay::TakePosted(const std::shared_ptr<Transfer>& transfer) {
             byOwn_.erase(relay->own.get());
             relay->own->Cancel();
         }
-        relay->done = true;
-        byOut_.erase(out);
+        Done(*relay);
         return true;
     }
     return false;
@@ -148,13 +151,13 @@ std::optional<int> AnswerRelay::ServedSeconds(std::uint64_t mark) {
     }
     std::chrono::steady_clock::duration total{};
     for (const Measured& request : requests) {
-        const std::shared_ptr<Transfer> served =
-            request.relay ? (request.relay->done ? request.relay->servedBy : nullptr)
+        const std::optional<std::chrono::steady_clock::duration> served =
+            request.relay ? (request.relay->done ? request.relay->servedIn : std::nullopt)
                           : request.served;
         if (!served) {
             return std::nullopt;  // the walk waited for a request of its own
         }
-        total += served->Duration();
+        total += *served;
     }
     return static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(total).count());
 }

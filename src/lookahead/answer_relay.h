@@ -3,6 +3,7 @@
 // what answered the requests the walk made since its last mark.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,11 +20,12 @@ namespace quill::lookahead {
 // A walk request that joined a fetch on its way.
 struct Relay {
     platform::TransferRequest request;
-    // What the walk holds.
+    // What the walk holds, and the walk's own request when the fetch's answer may not stand for
+    // it: both let go once it is done.
     std::shared_ptr<platform::Transfer> out;
-    // The walk's own request, when the fetch's answer may not stand for it.
     std::shared_ptr<platform::Transfer> own;
-    std::shared_ptr<platform::Transfer> servedBy;
+    // What the fetch's answer took, when it answered the request.
+    std::optional<std::chrono::steady_clock::duration> servedIn;
     bool done = false;
 };
 
@@ -62,12 +64,16 @@ class AnswerRelay {
     std::optional<int> ServedSeconds(std::uint64_t mark);
 
   private:
+    // What the answer took, or the request joined to a fetch; neither for a request of the
+    // walk's own. Never the answer itself, which may be a big page.
     struct Measured {
-        std::shared_ptr<platform::Transfer> served;
+        std::optional<std::chrono::steady_clock::duration> served;
         std::shared_ptr<Relay> relay;
     };
     void Note(Measured measured);
-    static void Finish(Relay& relay, const platform::Transfer& answer);
+    // The stand-in ends as a copy of the answer.
+    void Finish(Relay& relay, const platform::Transfer& answer);
+    void Done(Relay& relay);
 
     const Post post_;
     std::unordered_map<const platform::Transfer*, std::shared_ptr<Relay>> byOut_;

@@ -637,6 +637,7 @@ void LookAhead::Work() {
         for (const PlanJob& job : jobs) {
             WorkOutPlan(job);
         }
+        jobs.clear();  // and the answers they read with them
         {
             std::lock_guard lock(mutex_);
             rehearsal_.Run(*this, settings_.maximumDepth);

@@ -286,18 +286,30 @@ TEST(AnswerServes, NotAnAnswerThatHasNeitherAResponseNorAFailure) {
     EXPECT_FALSE(lookahead::AnswerServes(transfer, request));
 }
 
-TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWay) {
+TEST_F(LookAheadTest, AWalkRequestJoinsAFetchOnItsWayAndNoAnswerIsKeptForItsTime) {
     engine.Set(start, Answer{"HTTP/1.1 200 OK", "<p>home"});
     engine.Hold(start);
     auto lookAhead = Make();
     lookAhead->RunStarted(start, SiteSettings());
-    const auto probe = lookAhead->Start(rules.ProbeRequest(start));
+    const std::uint64_t mark = lookAhead->MarkRequests();
+    auto probe = lookAhead->Start(rules.ProbeRequest(start));
     EXPECT_FALSE(probe->Finished());
     engine.Release(start);
     probe->WaitFinished();
     EXPECT_EQ(probe->Status(), 200);
     EXPECT_EQ(engine.Count("HEAD " + start), 1);
     EXPECT_EQ(lookAhead->Statistics().joined, 1);
+    // Joined or served at once, an answer is timed for the walk's load time but not kept: a big
+    // page goes as soon as the walk lets go of it.
+    lookAhead->WaitUntilIdle();
+    const std::weak_ptr<platform::Transfer> joined = std::exchange(probe, nullptr);
+    EXPECT_TRUE(joined.expired());
+    EXPECT_EQ(lookAhead->ServedSeconds(mark), 0);
+    const std::uint64_t pageMark = lookAhead->MarkRequests();
+    const std::weak_ptr<platform::Transfer> served = lookAhead->Start(rules.PageRequest(start));
+    EXPECT_EQ(lookAhead->Statistics().served, 1);
+    EXPECT_TRUE(served.expired());
+    EXPECT_EQ(lookAhead->ServedSeconds(pageMark), 0);
 }
 
 // a.html is walked before b.html, whose link to a fragment of a.html has the walk load it again.
