@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,8 +74,38 @@ int LoadSecondsOf(std::string_view url) {
     return LinkStatistics::IsValidLink(url) ? LinkStatistics::ValidLinks().At(url) : 0;
 }
 
-Json Urls() {
-    Json urls = Json::array();
+// Writes `value` as a whole document's dump would show it `depth` levels in: from where the
+// caller has put it, its further lines indented to that depth.
+void WriteIndented(std::ostream& out, const Json& value, int depth) {
+    const std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
+    const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        out.write(text.data() + start, static_cast<std::streamsize>(end + 1 - start));
+        out << indent;
+    }
+    out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
+}
+
+// An array member of the document written item by item, laid out as the document's dump would
+// lay it out, so that a run of any size is never held whole as JSON.
+class MemberArray {
+  public:
+    explicit MemberArray(std::ostream& out) : out_(out) {}
+    void Add(const Json& item) {
+        out_ << (items_++ == 0 ? "[\n" : ",\n") << "    ";
+        WriteIndented(out_, item, 2);
+    }
+    void End() { out_ << (items_ == 0 ? "[]" : "\n  ]"); }
+
+  private:
+    std::ostream& out_;
+    std::size_t items_ = 0;
+};
+
+void WriteUrls(std::ostream& out) {
+    MemberArray urls(out);
     // The referrer map holds every URL with a verdict, in the order the verdicts were given.
     for (const auto& entry : LinkStatistics::Referrers()) {
         const std::string_view url = entry.key;
@@ -82,7 +113,7 @@ Json Urls() {
         // The start URL's registered referrer is empty: no page refers to it.
         std::vector<std::string> referrers = LinkStatistics::ReferrersOf(url);
         std::erase(referrers, std::string());
-        urls.push_back({
+        urls.Add({
             {"url", url},
             {"verdict", VerdictOf(url)},
             {"reason", LinkStatistics::ReasonOf(url)},
@@ -93,21 +124,21 @@ Json Urls() {
             {"referrers", referrers},
         });
     }
-    return urls;
+    urls.End();
 }
 
-Json Advisories() {
-    Json advisories = Json::array();
+void WriteAdvisories(std::ostream& out) {
+    MemberArray advisories(out);
     for (std::size_t i = 0; i < SyntaxChecker::AdvisoryCount(); ++i) {
         const SyntaxChecker::Advisory advisory = SyntaxChecker::AdvisoryAt(i);
         // The subject names the element, then its URL: "Image <src>", "Anchor <url>".
         const std::size_t space = advisory.subject.find(' ');
         const std::string_view href =
             space == std::string::npos ? advisory.subject : advisory.subject.substr(space + 1);
-        advisories.push_back(
+        advisories.Add(
             {{"href", href}, {"page", advisory.referrer}, {"message", advisory.message}});
     }
-    return advisories;
+    advisories.End();
 }
 
 }  // namespace
@@ -142,8 +173,14 @@ void WriteJsonResults(std::ostream& out, const CliOptions& options, const RunFac
         {"skipped", LinkStatistics::SkippedLinks().Count()},
         {"advisories", SyntaxChecker::AdvisoryCount()},
     };
-    const Json document = {{"run", run}, {"urls", Urls()}, {"advisories", Advisories()}};
-    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
+    // {"run": ..., "urls": [...], "advisories": [...]}, the lists written as they are read.
+    out << "{\n  \"run\": ";
+    WriteIndented(out, run, 1);
+    out << ",\n  \"urls\": ";
+    WriteUrls(out);
+    out << ",\n  \"advisories\": ";
+    WriteAdvisories(out);
+    out << "\n}\n" << std::flush;
 }
 
 }  // namespace quill::cli
